@@ -5,6 +5,7 @@
 #ifdef _WIN32
 #include <windows.h>
 #else
+#include "setupapi_posix.h"
 #include "win32api_posix.h"
 #endif
 

@@ -41,17 +41,21 @@ constexpr DWORD GENERIC_READ = 0x80000000u;
 constexpr DWORD GENERIC_WRITE = 0x40000000u;
 constexpr DWORD OPEN_EXISTING = 3;
 constexpr DWORD FILE_ATTRIBUTE_NORMAL = 0x80;
+constexpr DWORD FILE_FLAG_OVERLAPPED = 0x40000000u;
 
 constexpr DWORD ERROR_SUCCESS = 0;
 constexpr DWORD ERROR_INVALID_FUNCTION = 1;
 constexpr DWORD ERROR_FILE_NOT_FOUND = 2;
 constexpr DWORD ERROR_PATH_NOT_FOUND = 3;
+constexpr DWORD ERROR_TOO_MANY_OPEN_FILES = 4;
 constexpr DWORD ERROR_ACCESS_DENIED = 5;
 constexpr DWORD ERROR_INVALID_HANDLE = 6;
 constexpr DWORD ERROR_NOT_ENOUGH_MEMORY = 8;
 constexpr DWORD ERROR_GEN_FAILURE = 31;
 constexpr DWORD ERROR_SHARING_VIOLATION = 32;
+constexpr DWORD ERROR_NOT_SUPPORTED = 50;
 constexpr DWORD ERROR_INVALID_PARAMETER = 87;
+constexpr DWORD ERROR_SEM_TIMEOUT = 121;
 constexpr DWORD ERROR_INSUFFICIENT_BUFFER = 122;
 constexpr DWORD ERROR_FILENAME_EXCED_RANGE = 206;
 constexpr DWORD ERROR_NO_MORE_ITEMS = 259;
@@ -160,9 +164,11 @@ constexpr DCB dcbWithFlags(DWORD fBinary, DWORD fParity, DWORD fOutxCtsFlow, DWO
                            DWORD fOutX, DWORD fInX, DWORD fErrorChar, DWORD fNull,
                            DWORD fRtsControl, DWORD fAbortOnError)
 {
+    // clang-format off
     return DCB{0, 0, fBinary, fParity, fOutxCtsFlow, fOutxDsrFlow, fDtrControl, fDsrSensitivity,
                fTXContinueOnXoff, fOutX, fInX, fErrorChar, fNull, fRtsControl, fAbortOnError,
                0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0};
+    // clang-format on
 }
 static_assert(flagWord(dcbWithFlags(1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0)) == 0x0001);
 static_assert(flagWord(dcbWithFlags(0, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0)) == 0x0002);

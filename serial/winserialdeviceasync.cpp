@@ -1,0 +1,108 @@
+#include "winserialdeviceasync.h"
+
+#include "serialportsettings.h"
+#include "winserialdevice.h"
+#include "workerthread.h"
+
+namespace Cv {
+
+namespace {
+constexpr quint32 portTimeoutMs = 50;
+} // namespace
+
+WinSerialDeviceAsync::WinSerialDeviceAsync(QObject *parent, const QString &portName)
+    : QIODevice(parent)
+    , serialDevice(new WinSerialDevice(portName))
+    , worker(new WorkerThread(serialDevice, this))
+{
+    connect(worker, &WorkerThread::readyRead, this, &QIODevice::readyRead);
+    connect(worker, &WorkerThread::readTimeOut, this, &WinSerialDeviceAsync::readTimeOut);
+    connect(worker, &WorkerThread::bytesWritten, this, &QIODevice::bytesWritten);
+}
+
+WinSerialDeviceAsync::~WinSerialDeviceAsync()
+{
+    if (worker->isRunning())
+        stopWorker();
+    delete serialDevice;
+}
+
+void WinSerialDeviceAsync::setSettings(SerialPortSettings *settings)
+{
+    serialDevice->setSettings(settings);
+}
+
+bool WinSerialDeviceAsync::isSequential() const
+{
+    return true;
+}
+
+bool WinSerialDeviceAsync::open(OpenMode mode)
+{
+    if (worker->isRunning())
+        return false;
+    if (!serialDevice->open(mode, portTimeoutMs, portTimeoutMs)) {
+        openErrorCode = serialDevice->lastErrorCode();
+        openSystemError = serialDevice->lastSystemError();
+        setErrorString(serialDevice->errorString());
+        return false;
+    }
+    // Cleared here rather than in the worker, so that a close() right after
+    // this open always finds its request honoured.
+    worker->clearStop();
+    worker->start(QThread::InheritPriority);
+    return QIODevice::open(mode | QIODevice::Unbuffered);
+}
+
+void WinSerialDeviceAsync::close()
+{
+    if (!worker->isRunning())
+        return;
+    stopWorker();
+}
+
+void WinSerialDeviceAsync::stopWorker()
+{
+    QIODevice::close();
+    worker->stopAndWait();
+    serialDevice->close();
+}
+
+bool WinSerialDeviceAsync::atEnd() const
+{
+    return worker->receivedCount() == 0;
+}
+
+qint64 WinSerialDeviceAsync::bytesAvailable() const
+{
+    return worker->receivedCount();
+}
+
+bool WinSerialDeviceAsync::canReadLine() const
+{
+    return worker->hasReceivedLine();
+}
+
+bool WinSerialDeviceAsync::waitForReadyRead(int msecs)
+{
+    return worker->passReadyReadGate(msecs);
+}
+
+bool WinSerialDeviceAsync::waitForBytesWritten(int msecs)
+{
+    return worker->passBytesWrittenGate(msecs);
+}
+
+qint64 WinSerialDeviceAsync::readData(char *data, qint64 maxSize)
+{
+    return worker->takeReceived(data, maxSize);
+}
+
+qint64 WinSerialDeviceAsync::writeData(const char *data, qint64 maxSize)
+{
+    worker->queueTransmit(data, maxSize);
+    // What goes out is reported through bytesWritten() by the worker.
+    return 0;
+}
+
+} // namespace Cv

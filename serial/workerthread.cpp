@@ -1,0 +1,165 @@
+#include "workerthread.h"
+
+#include "winserialdevice.h"
+
+#include <QElapsedTimer>
+#include <QMutexLocker>
+
+#include <cstring>
+
+namespace Cv {
+
+WorkerThread::WorkerThread(WinSerialDevice *device, QObject *parent)
+    : QThread(parent), device(device)
+{}
+
+WorkerThread::~WorkerThread() = default;
+
+qint64 WorkerThread::takeReceived(char *data, qint64 maxSize)
+{
+    QMutexLocker locker(&receiveMutex);
+    const qsizetype available = receiveBuffer.size() - readOffset;
+    const qsizetype n = static_cast<qsizetype>(qBound<qint64>(0, maxSize, available));
+    if (n == 0)
+        return 0;
+    std::memcpy(data, receiveBuffer.constData() + readOffset, static_cast<std::size_t>(n));
+    if (n == available) {
+        receiveBuffer.clear();
+        readOffset = 0;
+    } else {
+        readOffset += n;
+    }
+    return n;
+}
+
+qint64 WorkerThread::receivedCount()
+{
+    QMutexLocker locker(&receiveMutex);
+    return receiveBuffer.size() - readOffset;
+}
+
+bool WorkerThread::hasReceivedLine()
+{
+    QMutexLocker locker(&receiveMutex);
+    return receiveBuffer.indexOf('\n', readOffset) >= 0;
+}
+
+void WorkerThread::queueTransmit(const char *data, qint64 size)
+{
+    QMutexLocker locker(&transmitMutex);
+    transmitBuffer.append(data, static_cast<qsizetype>(size));
+}
+
+void WorkerThread::requestStop()
+{
+    QMutexLocker locker(&receiveMutex);
+    stopRequested = true;
+}
+
+void WorkerThread::clearStop()
+{
+    QMutexLocker locker(&receiveMutex);
+    stopRequested = false;
+}
+
+void WorkerThread::stopAndWait()
+{
+    requestStop();
+    wait();
+    // wait() synchronises inside the toolkit, out of the race detector's
+    // sight; passing the gate the loop released last makes its end visible.
+    passReadyReadGate(-1);
+}
+
+namespace {
+
+bool passGate(QMutex &gate, int msecs)
+{
+    if (!gate.tryLock(msecs))
+        return false;
+    gate.unlock();
+    return true;
+}
+
+} // namespace
+
+bool WorkerThread::passReadyReadGate(int msecs)
+{
+    return passGate(readyReadGate, msecs);
+}
+
+bool WorkerThread::passBytesWrittenGate(int msecs)
+{
+    return passGate(bytesWrittenGate, msecs);
+}
+
+bool WorkerThread::isStopRequested()
+{
+    QMutexLocker locker(&receiveMutex);
+    return stopRequested;
+}
+
+void WorkerThread::run()
+{
+    // The gates stay locked for the whole run; waiters get through only while
+    // the matching signal is being emitted.
+    readyReadGate.lock();
+    bytesWrittenGate.lock();
+    {
+        QMutexLocker locker(&receiveMutex);
+        receiveBuffer.clear();
+        readOffset = 0;
+    }
+
+    QElapsedTimer readClock;
+    while (!isStopRequested()) {
+        sendQueued();
+
+        readClock.start();
+        const QByteArray chunk = device->read(1024);
+        if (!chunk.isEmpty()) {
+            {
+                QMutexLocker locker(&receiveMutex);
+                receiveBuffer.append(chunk);
+            }
+            readyReadGate.unlock();
+            emit readyRead();
+            readyReadGate.lock();
+        }
+        if (isStopRequested())
+            break;
+        if (chunk.isEmpty()) {
+            // A failed read (a pulled adapter) comes back at once; waiting out
+            // the rest of the time-out keeps the loop from spinning.
+            const qint64 rest = qint64(device->readTimeout()) - readClock.elapsed();
+            if (rest > 0)
+                msleep(static_cast<unsigned long>(rest));
+            emit readTimeOut();
+        }
+    }
+
+    bytesWrittenGate.unlock();
+    readyReadGate.unlock();
+}
+
+void WorkerThread::sendQueued()
+{
+    QMutexLocker locker(&transmitMutex);
+    qsizetype written = 0;
+    while (written < transmitBuffer.size()) {
+        const qint64 n =
+            device->write(transmitBuffer.constData() + written, transmitBuffer.size() - written);
+        if (n < 0)
+            break;
+        bytesWrittenGate.unlock();
+        emit bytesWritten(n);
+        bytesWrittenGate.lock();
+        written += static_cast<qsizetype>(n);
+        if (written < transmitBuffer.size() && isStopRequested())
+            break;
+    }
+    // What already went out is dropped, so that no byte goes on the line twice.
+    transmitBuffer.remove(0, written);
+}
+
+} // namespace Cv

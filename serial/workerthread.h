@@ -1,1 +1,62 @@
 #pragma once
+
+#include <QByteArray>
+#include <QMutex>
+#include <QThread>
+
+namespace Cv {
+
+class WinSerialDevice;
+
+// The loop behind the asynchronous device: sends what is queued, reads the
+// port with its short time-out and stores what arrives.
+class WorkerThread : public QThread
+{
+    Q_OBJECT
+
+public:
+    WorkerThread(WinSerialDevice *device, QObject *parent);
+    ~WorkerThread() override;
+
+    qint64 takeReceived(char *data, qint64 maxSize);
+    qint64 receivedCount();
+    bool hasReceivedLine();
+
+    // Bytes to go out in the next send phase.
+    void queueTransmit(const char *data, qint64 size);
+
+    // The loop ends at its next look at the flag; a run starts only with the
+    // flag clear.
+    void requestStop();
+    void clearStop();
+    void stopAndWait();
+
+    // Passing a gate succeeds only while the worker emits the matching
+    // signal, or at once while it does not run.
+    bool passReadyReadGate(int msecs);
+    bool passBytesWrittenGate(int msecs);
+
+signals:
+    void readyRead();
+    void readTimeOut();
+    void bytesWritten(qint64 bytes);
+
+protected:
+    void run() override;
+
+private:
+    bool isStopRequested();
+    void sendQueued();
+
+    WinSerialDevice *const device;
+    QByteArray receiveBuffer;
+    qsizetype readOffset = 0;
+    QMutex receiveMutex;
+    QMutex readyReadGate;
+    bool stopRequested = false;
+    QByteArray transmitBuffer;
+    QMutex transmitMutex;
+    QMutex bytesWrittenGate;
+};
+
+} // namespace Cv

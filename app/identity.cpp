@@ -1,0 +1,12 @@
+#include "identity.h"
+
+#include <QCoreApplication>
+#include <QString>
+
+void setApplicationIdentity()
+{
+    QCoreApplication::setOrganizationName(QStringLiteral("CORVANE"));
+    QCoreApplication::setOrganizationDomain(QStringLiteral("corvane.example"));
+    QCoreApplication::setApplicationName(QStringLiteral("Corvane Velmora"));
+    QCoreApplication::setApplicationVersion(QStringLiteral("1.0.5"));
+}

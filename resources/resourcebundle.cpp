@@ -1,0 +1,8 @@
+#include "resourcebundle.h"
+
+#include <QtGlobal>
+
+void initResourceBundle()
+{
+    Q_INIT_RESOURCE(corvane);
+}

@@ -1,0 +1,10 @@
+#include "devicepath.h"
+
+namespace Cv {
+
+QStringView devicePathPrefix()
+{
+    return {};
+}
+
+} // namespace Cv

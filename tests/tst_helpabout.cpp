@@ -1,0 +1,147 @@
+#include "mainwindow.h"
+
+#include <QAbstractButton>
+#include <QAction>
+#include <QDesktopServices>
+#include <QMessageBox>
+#include <QScopeGuard>
+#include <QSettings>
+#include <QTranslator>
+#include <QtTest>
+
+// Stands in for the desktop's file opener.
+class UrlCatcher : public QObject
+{
+    Q_OBJECT
+
+public:
+    QList<QUrl> urls;
+
+public slots:
+    void openUrl(const QUrl &url) { urls.append(url); }
+};
+
+namespace {
+
+struct AboutBox
+{
+    QString title;
+    QString text;
+    QWidget *parent = nullptr;
+    qsizetype buttons = 0;
+    bool iconShown = false;
+};
+
+// Triggers the About entry and reads the modal box it opens, then closes it.
+AboutBox showAbout(MainWindow &window)
+{
+    AboutBox seen;
+    QTimer poll;
+    poll.setInterval(20);
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+        if (!box)
+            return;
+        poll.stop();
+        seen.title = box->windowTitle();
+        seen.text = box->text();
+        seen.parent = box->parentWidget();
+        seen.buttons = box->buttons().size();
+        seen.iconShown = !box->iconPixmap().isNull();
+        box->buttons().constFirst()->click();
+    });
+    poll.start();
+    window.findChild<QAction *>(QStringLiteral("actionAbout"))->trigger();
+    return seen;
+}
+
+} // namespace
+
+class TestHelpAbout : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+
+    void helpOpensFileOfLanguage_data();
+    void helpOpensFileOfLanguage();
+    void aboutShowsVersion();
+    void aboutTranslatedWithComments();
+};
+
+void TestHelpAbout::initTestCase()
+{
+    QCoreApplication::setOrganizationName(QStringLiteral("CORVANE"));
+    QCoreApplication::setApplicationName(QStringLiteral("Corvane Velmora"));
+    QCoreApplication::setApplicationVersion(QStringLiteral("1.0.5"));
+}
+
+void TestHelpAbout::init()
+{
+    QSettings().clear();
+    QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+}
+
+void TestHelpAbout::helpOpensFileOfLanguage_data()
+{
+    QTest::addColumn<QLocale>("locale");
+    QTest::addColumn<QString>("fileName");
+
+    QTest::newRow("de_DE") << QLocale(QLocale::German, QLocale::Germany)
+                           << "Corvane_VelmoraHelp_de.html";
+    QTest::newRow("en") << QLocale(QStringLiteral("en")) << "Corvane_VelmoraHelp_en.html";
+    // Only the language counts, never the country; no file for it is shipped,
+    // and the request goes out all the same.
+    QTest::newRow("pt_BR") << QLocale(QLocale::Portuguese, QLocale::Brazil)
+                           << "Corvane_VelmoraHelp_pt.html";
+}
+
+void TestHelpAbout::helpOpensFileOfLanguage()
+{
+    QFETCH(QLocale, locale);
+    QFETCH(QString, fileName);
+    UrlCatcher catcher;
+    QDesktopServices::setUrlHandler(QStringLiteral("file"), &catcher, "openUrl");
+    const auto unset =
+        qScopeGuard([] { QDesktopServices::unsetUrlHandler(QStringLiteral("file")); });
+    QLocale::setDefault(locale);
+
+    MainWindow window;
+    window.findChild<QAction *>(QStringLiteral("actionHelp"))->trigger();
+
+    const QString expected = QCoreApplication::applicationDirPath() + "/Help/" + fileName;
+    QCOMPARE(catcher.urls, QList<QUrl>{QUrl::fromLocalFile(expected)});
+}
+
+void TestHelpAbout::aboutShowsVersion()
+{
+    MainWindow window;
+    const AboutBox box = showAbout(window);
+
+    QCOMPARE(box.title, QStringLiteral("About Corvane Velmora"));
+    QCOMPARE(box.text, QStringLiteral("Corvane Velmora\n\n 1.0.5\n"));
+    QCOMPARE(box.parent, &window);
+    QCOMPARE(box.buttons, 1);
+    QVERIFY(box.iconShown);
+}
+
+// The catalogue holds both texts with and without their translator comments;
+// a lookup with a missing or mistyped comment lands on the second kind.
+void TestHelpAbout::aboutTranslatedWithComments()
+{
+    QTranslator translator;
+    QVERIFY(translator.load(QStringLiteral("window_about"), QStringLiteral(CV_TEST_QM_DIR)));
+    QVERIFY(QCoreApplication::installTranslator(&translator));
+
+    MainWindow window;
+    const AboutBox box = showAbout(window);
+    QCoreApplication::removeTranslator(&translator);
+
+    QCOMPARE(box.title, QStringLiteral("Über Corvane Velmora"));
+    QCOMPARE(box.text, QStringLiteral("Corvane Velmora\n\n Version 1.0.5\n"));
+}
+
+QTEST_MAIN(TestHelpAbout)
+#include "tst_helpabout.moc"

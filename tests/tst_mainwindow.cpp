@@ -1,0 +1,455 @@
+// GLib names struct members "signals"; it has to come before Qt's keyword macros.
+#include <umockdev.h>
+
+#include "mainwindow.h"
+#include "settingskeys.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QSettings>
+#include <QStatusBar>
+#include <QTranslator>
+#include <QtTest>
+
+#include <memory>
+
+namespace {
+
+template<typename T> T *child(const QWidget &window, const char *name)
+{
+    return window.findChild<T *>(QLatin1StringView(name));
+}
+
+// A menu entry hidden on purpose, as opposed to a widget not shown yet.
+bool explicitlyHidden(const QWidget *widget)
+{
+    return widget->isHidden() && widget->testAttribute(Qt::WA_WState_ExplicitShowHide);
+}
+
+QStringList visibleEntries(const QMenu *menu)
+{
+    QStringList texts;
+    for (const QAction *action : menu->actions()) {
+        if (action->isVisible())
+            texts.append(action->text());
+    }
+    return texts;
+}
+
+// Every text the form sets, in the form's order.
+QStringList formTexts(const MainWindow &window)
+{
+    QStringList texts{window.windowTitle()};
+    for (const char *name : {"actionExit", "actionRefreshPorts", "actionAbout",
+                             "actionChangeLanguage", "actionHelp"}) {
+        const QAction *action = child<QAction>(window, name);
+        texts << action->text() << action->toolTip();
+    }
+    texts << child<QAction>(window, "actionConvertCsvData")->text();
+    texts << child<QGroupBox>(window, "groupBox")->title();
+    for (const char *name : {"cancelBtn", "downloadBtn"})
+        texts << child<QPushButton>(window, name)->text();
+    texts << child<QGroupBox>(window, "outputGroupBox")->title();
+    for (const char *name : {"openBtn", "saveBtn"})
+        texts << child<QPushButton>(window, name)->text();
+    for (const char *name : {"menuFile", "menuTools", "menuCountrySettings", "menuHelp"})
+        texts << child<QMenu>(window, name)->title();
+    return texts;
+}
+
+const QStringList sourceTexts{QStringLiteral("Corvane Velmora"),
+                              QStringLiteral("Exit"),
+                              QStringLiteral("Quits the application"),
+                              QStringLiteral("Refresh Ports"),
+                              QStringLiteral("Refreshes the list of COM ports"),
+                              QStringLiteral("About"),
+                              QStringLiteral("Shows version information about Solar Velmora"),
+                              QStringLiteral("Change Language..."),
+                              QStringLiteral("Change the language used in this application"),
+                              QStringLiteral("Help"),
+                              QStringLiteral("Shows documentation"),
+                              QStringLiteral("Convert CSV Data"),
+                              QStringLiteral("Device Connection"),
+                              QStringLiteral("Cancel"),
+                              QStringLiteral("Download"),
+                              QStringLiteral("Downloaded Output"),
+                              QStringLiteral("Open"),
+                              QStringLiteral("Save"),
+                              QStringLiteral("File"),
+                              QStringLiteral("Tools"),
+                              QStringLiteral("Country Settings"),
+                              QStringLiteral("Help")};
+
+const QString idleMessage = QStringLiteral("Please select a port and connect your device");
+
+} // namespace
+
+class TestMainWindow : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+    void cleanupTestCase();
+
+    void idleState();
+    void toolsMenuShowsOnlyRefreshPorts_data();
+    void toolsMenuShowsOnlyRefreshPorts();
+    void countrySettingsFollowGermanLocale_data();
+    void countrySettingsFollowGermanLocale();
+    void catalogueTextsByContext_data();
+    void catalogueTextsByContext();
+    void geometryStateAndPortSurviveRestart();
+    void unusableGeometryKeepsFormSize();
+    void storedPortSelected_data();
+    void storedPortSelected();
+    void refreshReturnsToStoredPort();
+    void portToolTips();
+    void noPortPresent();
+    void exitClosesWindow();
+
+private:
+    // A USB adapter behind ttyUSB0 and a CDC-ACM device behind ttyACM0.
+    void addUsbAdapter();
+    void addAcmDevice();
+    void addUsbPort(const char *usbName, const char *vendor, const char *product,
+                    const char *productName, const char *driver, const char *tty,
+                    const char *devNumbers);
+
+    UMockdevTestbed *testbed = nullptr;
+};
+
+void TestMainWindow::initTestCase()
+{
+    QCoreApplication::setOrganizationName(QStringLiteral("CORVANE"));
+    QCoreApplication::setApplicationName(QStringLiteral("Corvane Velmora"));
+    testbed = umockdev_testbed_new();
+    QVERIFY(testbed);
+    QVERIFY2(umockdev_in_mock_environment(), "run through umockdev-wrapper");
+}
+
+void TestMainWindow::init()
+{
+    QSettings().clear();
+    QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+}
+
+void TestMainWindow::cleanup()
+{
+    umockdev_testbed_clear(testbed);
+}
+
+void TestMainWindow::cleanupTestCase()
+{
+    g_object_unref(testbed);
+}
+
+void TestMainWindow::addUsbPort(const char *usbName, const char *vendor, const char *product,
+                                const char *productName, const char *driver, const char *tty,
+                                const char *devNumbers)
+{
+    gchar *usb = umockdev_testbed_add_device(testbed, "usb", usbName, nullptr, "idVendor", vendor,
+                                             "idProduct", product, "bcdDevice", "0600", "product",
+                                             productName, "serial", "A10K1xyz", nullptr, "DEVTYPE",
+                                             "usb_device", nullptr);
+    QVERIFY(usb);
+    const QByteArray interfaceName = QByteArray(usbName) + ":1.0";
+    gchar *interface = umockdev_testbed_add_device(testbed, "usb", interfaceName.constData(), usb,
+                                                   "bInterfaceNumber", "00", nullptr, "DEVTYPE",
+                                                   "usb_interface", "DRIVER", driver, nullptr);
+    QVERIFY(interface);
+    const QByteArray devName = QByteArray("/dev/") + tty;
+    gchar *port = umockdev_testbed_add_device(testbed, "tty", tty, interface, "dev", devNumbers,
+                                              nullptr, "DEVNAME", devName.constData(), nullptr);
+    QVERIFY(port);
+    g_free(port);
+    g_free(interface);
+    g_free(usb);
+}
+
+void TestMainWindow::addUsbAdapter()
+{
+    addUsbPort("1-1", "0403", "6001", "FT232R USB UART", "ftdi_sio", "ttyUSB0", "188:0");
+}
+
+void TestMainWindow::addAcmDevice()
+{
+    addUsbPort("1-2", "1209", "5a10", "Field Tester Link", "cdc_acm", "ttyACM0", "166:0");
+}
+
+void TestMainWindow::idleState()
+{
+    MainWindow window;
+
+    QCOMPARE(window.windowTitle(), QStringLiteral("Corvane Velmora"));
+    QVERIFY(child<QPushButton>(window, "downloadBtn")->isVisibleTo(&window));
+    QVERIFY(child<QPushButton>(window, "downloadBtn")->isEnabled());
+    for (const char *name : {"cancelBtn", "openBtn", "saveBtn"})
+        QVERIFY2(!child<QPushButton>(window, name)->isVisibleTo(&window), name);
+    QVERIFY(child<QComboBox>(window, "comPorts")->isVisibleTo(&window));
+    QVERIFY(child<QComboBox>(window, "comPorts")->isEnabled());
+    QVERIFY(child<QPlainTextEdit>(window, "outputTextEdit")->isReadOnly());
+    QVERIFY(child<QPlainTextEdit>(window, "outputTextEdit")->toPlainText().isEmpty());
+    QCOMPARE(window.statusBar()->currentMessage(), idleMessage);
+    QVERIFY(!window.restartRequested);
+
+    // The busy indicator joins the status bar only while a download runs.
+    QVERIFY(!window.findChild<QProgressBar *>());
+
+    // The icon comes from the compiled-in bundle, not from the form's missing path.
+    QCOMPARE(window.windowIcon().availableSizes(), QList<QSize>{QSize(256, 256)});
+}
+
+void TestMainWindow::toolsMenuShowsOnlyRefreshPorts_data()
+{
+    QTest::addColumn<QLocale>("locale");
+    QTest::addColumn<bool>("convertDataStored");
+
+    QTest::newRow("C") << QLocale::c() << false;
+    QTest::newRow("en_US") << QLocale(QLocale::English, QLocale::UnitedStates) << false;
+    QTest::newRow("de_DE") << QLocale(QLocale::German, QLocale::Germany) << false;
+    QTest::newRow("de_DE, conversion stored") << QLocale(QLocale::German, QLocale::Germany) << true;
+    QTest::newRow("pt_BR") << QLocale(QLocale::Portuguese, QLocale::Brazil) << true;
+}
+
+void TestMainWindow::toolsMenuShowsOnlyRefreshPorts()
+{
+    QFETCH(QLocale, locale);
+    QFETCH(bool, convertDataStored);
+    QLocale::setDefault(locale);
+    if (convertDataStored)
+        QSettings().setValue(SettingsKeys::convertData, true);
+
+    MainWindow window;
+
+    QStringList bar;
+    for (const QAction *action : window.menuBar()->actions())
+        bar.append(action->text());
+    QCOMPARE(bar, (QStringList{"File", "Tools", "Help"}));
+    QCOMPARE(visibleEntries(child<QMenu>(window, "menuFile")), QStringList{"Exit"});
+    QCOMPARE(visibleEntries(child<QMenu>(window, "menuTools")), QStringList{"Refresh Ports"});
+    QCOMPARE(visibleEntries(child<QMenu>(window, "menuHelp")), (QStringList{"Help", "About"}));
+
+    // Still connected, but nothing in the window can reach them.
+    const QAction *changeLanguage = child<QAction>(window, "actionChangeLanguage");
+    const QAction *countrySettings = child<QMenu>(window, "menuCountrySettings")->menuAction();
+    QVERIFY(!changeLanguage->isVisible());
+    QVERIFY(!countrySettings->isVisible());
+    QVERIFY(changeLanguage->shortcut().isEmpty());
+    QVERIFY(child<QAction>(window, "actionConvertCsvData")->shortcut().isEmpty());
+}
+
+void TestMainWindow::countrySettingsFollowGermanLocale_data()
+{
+    QTest::addColumn<QLocale>("locale");
+    QTest::addColumn<QVariant>("stored");
+    QTest::addColumn<bool>("hidden");
+    QTest::addColumn<bool>("checked");
+
+    const QLocale german(QLocale::German, QLocale::Germany);
+    // Stored as "1"/"0": a value written back would read "true"/"false".
+    QTest::newRow("de_DE, yes stored") << german << QVariant("1") << false << true;
+    QTest::newRow("de_DE, no stored") << german << QVariant("0") << false << false;
+    QTest::newRow("de_DE, nothing stored") << german << QVariant() << true << false;
+    QTest::newRow("de_AT, yes stored")
+        << QLocale(QLocale::German, QLocale::Austria) << QVariant("1") << false << true;
+    QTest::newRow("en_GB, yes stored")
+        << QLocale(QLocale::English, QLocale::UnitedKingdom) << QVariant("1") << true << false;
+    QTest::newRow("fr_CH, yes stored")
+        << QLocale(QLocale::French, QLocale::Switzerland) << QVariant("1") << true << false;
+    QTest::newRow("C, yes stored") << QLocale::c() << QVariant("1") << true << false;
+}
+
+void TestMainWindow::countrySettingsFollowGermanLocale()
+{
+    QFETCH(QLocale, locale);
+    QFETCH(QVariant, stored);
+    QFETCH(bool, hidden);
+    QFETCH(bool, checked);
+    QLocale::setDefault(locale);
+    if (stored.isValid())
+        QSettings().setValue(SettingsKeys::convertData, stored);
+
+    {
+        MainWindow window;
+        QCOMPARE(explicitlyHidden(child<QMenu>(window, "menuCountrySettings")), hidden);
+        QCOMPARE(child<QAction>(window, "actionConvertCsvData")->isChecked(), checked);
+    }
+
+    const QSettings settings;
+    QCOMPARE(settings.contains(SettingsKeys::convertData), stored.isValid());
+    if (stored.isValid())
+        QCOMPARE(settings.value(SettingsKeys::convertData), stored);
+}
+
+void TestMainWindow::catalogueTextsByContext_data()
+{
+    QTest::addColumn<QString>("catalogue");
+    QTest::addColumn<QStringList>("expected");
+
+    QStringList translated = sourceTexts;
+    translated.replace(sourceTexts.indexOf("Download"), QStringLiteral("Herunterladen"));
+    QTest::newRow("Download in MainWindow") << "window_download_here" << translated;
+    QTest::newRow("Download in another context") << "window_download_elsewhere" << sourceTexts;
+}
+
+void TestMainWindow::catalogueTextsByContext()
+{
+    QFETCH(QString, catalogue);
+    QFETCH(QStringList, expected);
+    QTranslator translator;
+    QVERIFY(translator.load(catalogue, QStringLiteral(CV_TEST_QM_DIR)));
+    QVERIFY(QCoreApplication::installTranslator(&translator));
+
+    MainWindow window;
+    QCoreApplication::removeTranslator(&translator);
+
+    QCOMPARE(formTexts(window), expected);
+    QCOMPARE(window.statusBar()->currentMessage(), idleMessage);
+}
+
+void TestMainWindow::geometryStateAndPortSurviveRestart()
+{
+    addAcmDevice();
+    addUsbAdapter();
+
+    QByteArray state;
+    {
+        MainWindow window;
+        QCOMPARE(window.size(), QSize(451, 367));
+        auto *ports = child<QComboBox>(window, "comPorts");
+        QCOMPARE(ports->currentText(), QStringLiteral("ttyACM0"));
+        ports->setCurrentIndex(ports->findText(QStringLiteral("ttyUSB0")));
+        window.resize(520, 410);
+        state = window.saveState(0);
+    }
+
+    const QSettings settings;
+    QVERIFY(!settings.value(SettingsKeys::mainWindowGeometry).toByteArray().isEmpty());
+    QCOMPARE(settings.value(SettingsKeys::mainWindowState).toByteArray(), state);
+    QCOMPARE(settings.value(SettingsKeys::devicePortName).toString(), QStringLiteral("ttyUSB0"));
+    // Stored as version 0, the version the constructor restores with.
+    QMainWindow probe;
+    QVERIFY(!probe.restoreState(state, 1));
+    QVERIFY(probe.restoreState(state, 0));
+
+    MainWindow restarted;
+    QCOMPARE(restarted.size(), QSize(520, 410));
+    QCOMPARE(child<QComboBox>(restarted, "comPorts")->currentText(), QStringLiteral("ttyUSB0"));
+}
+
+void TestMainWindow::unusableGeometryKeepsFormSize()
+{
+    QSettings().setValue(SettingsKeys::mainWindowGeometry, QByteArray("not a geometry"));
+    QSettings().setValue(SettingsKeys::mainWindowState, QByteArray("not a state"));
+
+    MainWindow window;
+    QCOMPARE(window.size(), QSize(451, 367));
+    QCOMPARE(window.statusBar()->currentMessage(), idleMessage);
+}
+
+void TestMainWindow::storedPortSelected_data()
+{
+    QTest::addColumn<QVariant>("stored");
+    QTest::addColumn<QString>("current");
+
+    QTest::newRow("nothing stored") << QVariant() << "ttyACM0";
+    QTest::newRow("second port stored") << QVariant("ttyUSB0") << "ttyUSB0";
+    QTest::newRow("first port stored") << QVariant("ttyACM0") << "ttyACM0";
+    QTest::newRow("absent port stored") << QVariant("ttyUSB7") << "ttyACM0";
+    QTest::newRow("case differs") << QVariant("TTYUSB0") << "ttyACM0";
+    QTest::newRow("device path stored") << QVariant("/dev/ttyUSB0") << "ttyACM0";
+}
+
+void TestMainWindow::storedPortSelected()
+{
+    QFETCH(QVariant, stored);
+    QFETCH(QString, current);
+    addUsbAdapter();
+    addAcmDevice();
+    if (stored.isValid())
+        QSettings().setValue(SettingsKeys::devicePortName, stored);
+
+    MainWindow window;
+    const QComboBox *ports = child<QComboBox>(window, "comPorts");
+
+    QCOMPARE(ports->count(), 2);
+    QCOMPARE(ports->itemText(0), QStringLiteral("ttyACM0"));
+    QCOMPARE(ports->itemText(1), QStringLiteral("ttyUSB0"));
+    QCOMPARE(ports->itemData(0).toString(), QStringLiteral("/dev/ttyACM0"));
+    QCOMPARE(ports->itemData(1).toString(), QStringLiteral("/dev/ttyUSB0"));
+    QVERIFY(ports->itemIcon(0).isNull());
+    QCOMPARE(ports->currentText(), current);
+}
+
+void TestMainWindow::refreshReturnsToStoredPort()
+{
+    addAcmDevice();
+    addUsbAdapter();
+    QSettings().setValue(SettingsKeys::devicePortName, QStringLiteral("ttyACM0"));
+
+    MainWindow window;
+    auto *ports = child<QComboBox>(window, "comPorts");
+    ports->setCurrentIndex(1);
+    QCOMPARE(ports->currentText(), QStringLiteral("ttyUSB0"));
+
+    addUsbPort("1-3", "0403", "6015", "FT230X Basic UART", "ftdi_sio", "ttyUSB1", "188:1");
+    child<QAction>(window, "actionRefreshPorts")->trigger();
+
+    QCOMPARE(ports->count(), 3);
+    QCOMPARE(ports->itemText(2), QStringLiteral("ttyUSB1"));
+    QCOMPARE(ports->currentText(), QStringLiteral("ttyACM0"));
+    // Only closing the window stores the choice.
+    QCOMPARE(QSettings().value(SettingsKeys::devicePortName).toString(), QStringLiteral("ttyACM0"));
+}
+
+void TestMainWindow::portToolTips()
+{
+    addAcmDevice();
+    addUsbAdapter();
+
+    MainWindow window;
+    const QComboBox *ports = child<QComboBox>(window, "comPorts");
+
+    QCOMPARE(ports->count(), 2);
+    QCOMPARE(ports->itemData(0, Qt::ToolTipRole).toString(),
+             QStringLiteral("Field Tester Link (ttyACM0)\nUSB 1209:5a10"));
+    QCOMPARE(ports->itemData(1, Qt::ToolTipRole).toString(),
+             QStringLiteral("FT232R USB UART (ttyUSB0)\nUSB 0403:6001"));
+}
+
+void TestMainWindow::noPortPresent()
+{
+    QSettings().setValue(SettingsKeys::devicePortName, QStringLiteral("ttyUSB0"));
+    {
+        MainWindow window;
+        const QComboBox *ports = child<QComboBox>(window, "comPorts");
+        QCOMPARE(ports->count(), 0);
+        QCOMPARE(ports->currentIndex(), -1);
+        QVERIFY(child<QPushButton>(window, "downloadBtn")->isEnabled());
+        QCOMPARE(window.statusBar()->currentMessage(), idleMessage);
+    }
+    const QSettings settings;
+    QVERIFY(settings.contains(SettingsKeys::devicePortName));
+    QCOMPARE(settings.value(SettingsKeys::devicePortName).toString(), QString());
+}
+
+void TestMainWindow::exitClosesWindow()
+{
+    MainWindow window;
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+
+    child<QAction>(window, "actionExit")->trigger();
+    QVERIFY(!window.isVisible());
+}
+
+QTEST_MAIN(TestMainWindow)
+#include "tst_mainwindow.moc"

@@ -1,0 +1,468 @@
+#include "dialoglanguage.h"
+#include "identity.h"
+#include "languagesettings.h"
+#include "mainwindow.h"
+#include "startup.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QComboBox>
+#include <QDialogButtonBox>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QLocale>
+#include <QMessageBox>
+#include <QPointer>
+#include <QProcess>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QtTest>
+
+#include <functional>
+#include <memory>
+
+namespace {
+
+// Plays the user while the program's event loops run: each step is polled
+// until it reports that it is done, then the next one is polled.
+class UserScript : public QObject
+{
+public:
+    using Step = std::function<bool()>;
+
+    UserScript() { connect(&timer, &QTimer::timeout, this, &UserScript::poll); }
+
+    void then(Step step) { steps.append(std::move(step)); }
+    void start()
+    {
+        clock.start();
+        timer.start(20);
+    }
+    bool finished() const { return next == steps.size(); }
+
+    void fail(const QString &why)
+    {
+        if (failure.isEmpty())
+            failure = why;
+        giveUp();
+    }
+
+    QString failure;
+
+private:
+    void poll()
+    {
+        if (finished())
+            return;
+        if (clock.elapsed() > 60000)
+            fail(QStringLiteral("step %1 never happened").arg(next));
+        else if (steps[next]())
+            ++next;
+    }
+
+    // Closes whatever is open so that the program under test can return.
+    void giveUp()
+    {
+        next = steps.size();
+        if (auto *modal = qobject_cast<QDialog *>(QApplication::activeModalWidget()))
+            QTimer::singleShot(0, modal, &QDialog::reject);
+        for (QWidget *widget : QApplication::topLevelWidgets())
+            if (qobject_cast<MainWindow *>(widget))
+                QTimer::singleShot(0, widget, &QWidget::close);
+    }
+
+    QList<Step> steps;
+    qsizetype next = 0;
+    QTimer timer;
+    QElapsedTimer clock;
+};
+
+MainWindow *shownMainWindow()
+{
+    for (QWidget *widget : QApplication::topLevelWidgets())
+        if (auto *window = qobject_cast<MainWindow *>(widget); window && window->isVisible())
+            return window;
+    return nullptr;
+}
+
+QString downloadText(const MainWindow *window)
+{
+    const auto *button = window->findChild<QPushButton *>(QStringLiteral("downloadBtn"));
+    return button ? button->text() : QString();
+}
+
+// Counts the windows shown.
+class ShowWatcher : public QObject
+{
+public:
+    ShowWatcher() { qApp->installEventFilter(this); }
+    ~ShowWatcher() override { qApp->removeEventFilter(this); }
+    int windows = 0;
+    int mainWindows = 0;
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() == QEvent::Show) {
+            if (auto *widget = qobject_cast<QWidget *>(watched); widget && widget->isWindow())
+                ++windows;
+            if (qobject_cast<MainWindow *>(watched))
+                ++mainWindows;
+        }
+        return false;
+    }
+};
+
+} // namespace
+
+class TestStartup : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+
+    void identity();
+    void firstStartOpensWindowInFirstLanguage();
+    void restartAfterYesOpensNewWindowInNewLanguage();
+    void noKeepsTheWindowAndItsLanguage();
+    void cancelledDialogAsksNothing();
+    void noCatalogueShowsNoWindow();
+    void executableWithoutCatalogueFails_data();
+    void executableWithoutCatalogueFails();
+    void executableStartsFromItsFolder();
+
+private:
+    void addCatalogue(const QString &compiled, const QString &name);
+    static QString storedPath()
+    {
+        return QSettings().value(dialogLanguageFilePathKey()).toString();
+    }
+
+    // Steps shared by the language change scenarios.
+    static UserScript::Step triggerChangeLanguage(UserScript &script, QPointer<MainWindow> &window,
+                                                  QString &text);
+    static UserScript::Step chooseLanguage(UserScript &script, const QString &code, bool ok);
+    static UserScript::Step answerRestart(UserScript &script, QMessageBox::StandardButton answer);
+
+    std::unique_ptr<QTemporaryDir> workDir;
+    QString startDir;
+    QLocale startLocale;
+};
+
+void TestStartup::initTestCase()
+{
+    setApplicationIdentity();
+    startDir = QDir::currentPath();
+    startLocale = QLocale();
+}
+
+void TestStartup::init()
+{
+    QSettings().clear();
+    workDir = std::make_unique<QTemporaryDir>();
+    QVERIFY(workDir->isValid());
+    QVERIFY(QDir::setCurrent(workDir->path()));
+}
+
+void TestStartup::cleanup()
+{
+    QDir::setCurrent(startDir);
+    workDir.reset();
+    QLocale::setDefault(startLocale);
+    QSettings().clear();
+}
+
+void TestStartup::addCatalogue(const QString &compiled, const QString &name)
+{
+    QDir().mkpath(translationsDirectory);
+    const QString from = QStringLiteral(CV_LANGTEST_DIR "/%1.qm").arg(compiled);
+    QVERIFY2(QFile::copy(from, translationsDirectory + QLatin1Char('/') + name), qPrintable(from));
+}
+
+UserScript::Step TestStartup::triggerChangeLanguage(UserScript &script,
+                                                    QPointer<MainWindow> &window, QString &text)
+{
+    return [&script, &window, &text] {
+        window = shownMainWindow();
+        if (!window)
+            return false;
+        text = downloadText(window);
+        // The action is hidden from the menus; triggering it is what remains.
+        auto *action = window->findChild<QAction *>(QStringLiteral("actionChangeLanguage"));
+        if (action)
+            QTimer::singleShot(0, action, &QAction::trigger);
+        else
+            script.fail(QStringLiteral("no actionChangeLanguage"));
+        return true;
+    };
+}
+
+UserScript::Step TestStartup::chooseLanguage(UserScript &script, const QString &code, bool ok)
+{
+    return [&script, code, ok] {
+        auto *dialog = qobject_cast<DialogLanguage *>(QApplication::activeModalWidget());
+        if (!dialog)
+            return false;
+        const int index = dialog->languageCombo()->findData(code, Qt::UserRole + 1);
+        if (index < 0) {
+            script.fail(QStringLiteral("%1 is not offered").arg(code));
+            return true;
+        }
+        dialog->languageCombo()->setCurrentIndex(index);
+        auto *buttons = dialog->findChild<QDialogButtonBox *>();
+        buttons->button(ok ? QDialogButtonBox::Ok : QDialogButtonBox::Cancel)->click();
+        return true;
+    };
+}
+
+UserScript::Step TestStartup::answerRestart(UserScript &script, QMessageBox::StandardButton answer)
+{
+    return [&script, answer] {
+        auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+        if (!box)
+            return false;
+        if (box->text() !=
+                QStringLiteral(
+                    "The language will be changed next time Corvane Velmora is started.") ||
+            box->informativeText() != QStringLiteral("Would you like to restart now?"))
+            script.fail(QStringLiteral("unexpected question: ") + box->text());
+        else
+            box->button(answer)->click();
+        return true;
+    };
+}
+
+void TestStartup::identity()
+{
+    QCOMPARE(QCoreApplication::organizationName(), QStringLiteral("CORVANE"));
+    QCOMPARE(QCoreApplication::organizationDomain(), QStringLiteral("corvane.example"));
+    QCOMPARE(QCoreApplication::applicationName(), QStringLiteral("Corvane Velmora"));
+    QCOMPARE(QCoreApplication::applicationVersion(), QStringLiteral("1.0.5"));
+}
+
+void TestStartup::firstStartOpensWindowInFirstLanguage()
+{
+    addCatalogue(QStringLiteral("langtest_en"), QStringLiteral("velmora_en.qm"));
+    addCatalogue(QStringLiteral("langtest_de"), QStringLiteral("velmora_de.qm"));
+
+    QString text;
+    QLocale::Language language = QLocale::AnyLanguage;
+    UserScript script;
+    script.then([&] {
+        MainWindow *window = shownMainWindow();
+        if (!window)
+            return false;
+        text = downloadText(window);
+        language = QLocale().language();
+        window->close();
+        return true;
+    });
+    script.start();
+    const int status = runStartupCycles();
+
+    QVERIFY2(script.failure.isEmpty(), qPrintable(script.failure));
+    QVERIFY(script.finished());
+    QCOMPARE(status, 0);
+    QCOMPARE(text, QStringLiteral("Herunterladen"));
+    QCOMPARE(language, QLocale::German);
+    QCOMPARE(storedPath(), QStringLiteral("Translations/velmora_de.qm"));
+    // The window stored its settings on the way out.
+    QVERIFY(QSettings().contains(QStringLiteral("MainWindow/Geometry")));
+    // The cycle's translators are gone with the cycle.
+    QCOMPARE(QCoreApplication::translate("MainWindow", "Download"), QStringLiteral("Download"));
+}
+
+void TestStartup::restartAfterYesOpensNewWindowInNewLanguage()
+{
+    addCatalogue(QStringLiteral("langtest_en"), QStringLiteral("velmora_en.qm"));
+    addCatalogue(QStringLiteral("langtest_de"), QStringLiteral("velmora_de.qm"));
+
+    QPointer<MainWindow> first;
+    QString firstText;
+    QString secondText;
+    bool firstGone = false;
+    UserScript script;
+    script.then(triggerChangeLanguage(script, first, firstText));
+    script.then(chooseLanguage(script, QStringLiteral("en"), true));
+    script.then(answerRestart(script, QMessageBox::Yes));
+    script.then([&] {
+        MainWindow *window = shownMainWindow();
+        if (!window || window == first.data())
+            return false;
+        firstGone = first.isNull();
+        secondText = downloadText(window);
+        window->close();
+        return true;
+    });
+    ShowWatcher watcher;
+    script.start();
+    const int status = runStartupCycles();
+
+    QVERIFY2(script.failure.isEmpty(), qPrintable(script.failure));
+    QVERIFY(script.finished());
+    QCOMPARE(status, 0);
+    QCOMPARE(watcher.mainWindows, 2);
+    QCOMPARE(firstText, QStringLiteral("Herunterladen"));
+    QVERIFY(firstGone);
+    QCOMPARE(secondText, QStringLiteral("Fetch records"));
+    QCOMPARE(storedPath(), QStringLiteral("Translations/velmora_en.qm"));
+    QCOMPARE(QLocale().language(), QLocale::English);
+}
+
+void TestStartup::noKeepsTheWindowAndItsLanguage()
+{
+    addCatalogue(QStringLiteral("langtest_en"), QStringLiteral("velmora_en.qm"));
+    addCatalogue(QStringLiteral("langtest_de"), QStringLiteral("velmora_de.qm"));
+
+    QPointer<MainWindow> first;
+    QString firstText;
+    QString textAfter;
+    bool sameWindow = false;
+    bool restartRequested = true;
+    UserScript script;
+    script.then(triggerChangeLanguage(script, first, firstText));
+    script.then(chooseLanguage(script, QStringLiteral("en"), true));
+    script.then(answerRestart(script, QMessageBox::No));
+    script.then([&] {
+        if (QApplication::activeModalWidget())
+            return false;
+        MainWindow *window = shownMainWindow();
+        if (!window) {
+            script.fail(QStringLiteral("the window closed after No"));
+            return true;
+        }
+        sameWindow = window == first.data();
+        textAfter = downloadText(window);
+        restartRequested = window->restartRequested;
+        window->close();
+        return true;
+    });
+    ShowWatcher watcher;
+    script.start();
+    const int status = runStartupCycles();
+
+    QVERIFY2(script.failure.isEmpty(), qPrintable(script.failure));
+    QVERIFY(script.finished());
+    QCOMPARE(status, 0);
+    QCOMPARE(watcher.mainWindows, 1);
+    QVERIFY(sameWindow);
+    QVERIFY(!restartRequested);
+    QCOMPARE(textAfter, QStringLiteral("Herunterladen"));
+    // The choice is kept for the next start.
+    QCOMPARE(storedPath(), QStringLiteral("Translations/velmora_en.qm"));
+    QCOMPARE(QSettings().value(dialogLanguageIso639CodeKey()).toString(), QStringLiteral("en"));
+}
+
+void TestStartup::cancelledDialogAsksNothing()
+{
+    addCatalogue(QStringLiteral("langtest_en"), QStringLiteral("velmora_en.qm"));
+    addCatalogue(QStringLiteral("langtest_de"), QStringLiteral("velmora_de.qm"));
+
+    QPointer<MainWindow> first;
+    QString firstText;
+    UserScript script;
+    script.then(triggerChangeLanguage(script, first, firstText));
+    script.then(chooseLanguage(script, QStringLiteral("en"), false));
+    script.then([&] {
+        // Anything modal now would have been opened by the cancelled dialog's caller.
+        if (QApplication::activeModalWidget()) {
+            script.fail(QStringLiteral("something was asked after Cancel"));
+            return true;
+        }
+        if (MainWindow *window = shownMainWindow())
+            window->close();
+        else
+            script.fail(QStringLiteral("the window closed after Cancel"));
+        return true;
+    });
+    ShowWatcher watcher;
+    script.start();
+    const int status = runStartupCycles();
+
+    QVERIFY2(script.failure.isEmpty(), qPrintable(script.failure));
+    QCOMPARE(status, 0);
+    QCOMPARE(watcher.mainWindows, 1);
+    QCOMPARE(storedPath(), QStringLiteral("Translations/velmora_de.qm"));
+}
+
+void TestStartup::noCatalogueShowsNoWindow()
+{
+    QVERIFY(QDir().mkpath(translationsDirectory));
+    addCatalogue(QStringLiteral("langtest_toolkit"), QStringLiteral("qt_de.qm"));
+
+    ShowWatcher watcher;
+    QCOMPARE(runStartupCycles(), 1);
+    QCOMPARE(watcher.windows, 0);
+    QVERIFY(QSettings().allKeys().isEmpty());
+}
+
+void TestStartup::executableWithoutCatalogueFails_data()
+{
+    QTest::addColumn<QStringList>("files");
+    QTest::newRow("no folder") << QStringList();
+    QTest::newRow("only toolkit catalogues")
+        << QStringList{QStringLiteral("qt_de.qm"), QStringLiteral("qt_en.qm")};
+}
+
+void TestStartup::executableWithoutCatalogueFails()
+{
+    QFETCH(QStringList, files);
+    for (const QString &name : files)
+        addCatalogue(QStringLiteral("langtest_toolkit"), name);
+
+    QProcess program;
+    program.setWorkingDirectory(workDir->path());
+    program.start(QStringLiteral(CV_APP_EXECUTABLE), {});
+    QVERIFY2(program.waitForFinished(60000), "the program kept running");
+
+    QCOMPARE(program.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(program.exitCode(), 1);
+    const QString folder = QDir::toNativeSeparators(QFileInfo(workDir->path()).canonicalFilePath() +
+                                                    QStringLiteral("/Translations"));
+    // The toolkit may warn about the environment; the program says one thing.
+    const QString errors = QString::fromLocal8Bit(program.readAllStandardError());
+    const QStringList ours = errors.split(QLatin1Char('\n'))
+                                 .filter(QRegularExpression(QStringLiteral("^corvane-velmora:")));
+    QCOMPARE(ours.size(), 1);
+    QVERIFY2(ours.first().endsWith(folder), qPrintable(errors));
+    QVERIFY(program.readAllStandardOutput().isEmpty());
+}
+
+void TestStartup::executableStartsFromItsFolder()
+{
+    const QString folder = QFileInfo(QStringLiteral(CV_APP_EXECUTABLE)).absolutePath();
+    QProcess program;
+    program.setWorkingDirectory(folder);
+    program.start(QStringLiteral(CV_APP_EXECUTABLE), {});
+    QVERIFY(program.waitForStarted(60000));
+
+    // The first start stores the catalogue it took; after that it waits for the user.
+    QString stored;
+    QElapsedTimer clock;
+    clock.start();
+    while (stored.isEmpty() && program.state() == QProcess::Running && clock.elapsed() < 60000) {
+        program.waitForFinished(100);
+        QSettings settings;
+        settings.sync();
+        stored = settings.value(dialogLanguageFilePathKey()).toString();
+    }
+    const bool running = program.state() == QProcess::Running;
+    program.kill();
+    program.waitForFinished(60000);
+
+    QVERIFY2(running, program.readAllStandardError().constData());
+    QVERIFY2(stored.startsWith(QStringLiteral("Translations/corvane_velmora_")),
+             qPrintable(stored));
+    QVERIFY(QFile::exists(folder + QLatin1Char('/') + stored));
+}
+
+QTEST_MAIN(TestStartup)
+#include "tst_startup.moc"

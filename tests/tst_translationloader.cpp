@@ -1,0 +1,357 @@
+#include "dialoglanguage.h"
+#include "languagesettings.h"
+#include "translationloader.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QLocale>
+#include <QSet>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QTranslator>
+#include <QXmlStreamReader>
+#include <QtTest>
+
+#include <memory>
+
+namespace {
+
+// Counts the language dialogs built while it watches: a dialog under
+// construction receives child events for its form's widgets.
+class DialogWatcher : public QObject
+{
+public:
+    DialogWatcher() { qApp->installEventFilter(this); }
+    ~DialogWatcher() override { qApp->removeEventFilter(this); }
+
+    bool sawDialog() const { return !dialogs.isEmpty(); }
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() == QEvent::ChildAdded && qobject_cast<DialogLanguage *>(watched))
+            dialogs.insert(watched);
+        return false;
+    }
+
+private:
+    QSet<QObject *> dialogs;
+};
+
+struct Message
+{
+    QString context;
+    QString source;
+    QString comment;
+    QString translation;
+};
+
+QList<Message> readTsFile(const QString &path)
+{
+    QList<Message> messages;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return messages;
+    QXmlStreamReader xml(&file);
+    QString context;
+    Message current;
+    while (!xml.atEnd()) {
+        xml.readNext();
+        if (!xml.isStartElement())
+            continue;
+        if (xml.name() == QLatin1String("name"))
+            context = xml.readElementText();
+        else if (xml.name() == QLatin1String("message"))
+            current = Message{context, {}, {}, {}};
+        else if (xml.name() == QLatin1String("source"))
+            current.source = xml.readElementText();
+        else if (xml.name() == QLatin1String("comment"))
+            current.comment = xml.readElementText();
+        else if (xml.name() == QLatin1String("translation")) {
+            current.translation = xml.readElementText();
+            messages.append(current);
+        }
+    }
+    return xml.hasError() ? QList<Message>() : messages;
+}
+
+QString translate(const char *context, const char *source)
+{
+    return QCoreApplication::translate(context, source);
+}
+
+} // namespace
+
+class TestTranslationLoader : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+
+    void firstStartTakesFirstCatalogueByName();
+    void storedPathThatLoadsIsKept();
+    void unusableStoredPathIsReplaced_data();
+    void unusableStoredPathIsReplaced();
+    void noApplicationCatalogue_data();
+    void noApplicationCatalogue();
+    void capitalQtPrefixIsAnApplicationCatalogue();
+    void emptyStoredCodeGivesNeutralLocale();
+    void firstCatalogueThatDoesNotLoad();
+    void shippedCataloguesAreComplete();
+
+private:
+    void addCatalogue(const QString &compiled, const QString &name);
+    void addFile(const QString &name, const QByteArray &content);
+    static void store(const QString &path, const QString &code);
+    static QString storedPath()
+    {
+        return QSettings().value(dialogLanguageFilePathKey()).toString();
+    }
+    static QString storedCode()
+    {
+        return QSettings().value(dialogLanguageIso639CodeKey()).toString();
+    }
+
+    std::unique_ptr<QTemporaryDir> workDir;
+    std::unique_ptr<QObject> owner;
+    QString startDir;
+    QLocale startLocale;
+};
+
+void TestTranslationLoader::initTestCase()
+{
+    QCoreApplication::setOrganizationName(QStringLiteral("CORVANE"));
+    QCoreApplication::setApplicationName(QStringLiteral("Corvane Velmora"));
+    startDir = QDir::currentPath();
+    startLocale = QLocale();
+}
+
+void TestTranslationLoader::init()
+{
+    QSettings().clear();
+    workDir = std::make_unique<QTemporaryDir>();
+    QVERIFY(workDir->isValid());
+    QVERIFY(QDir::setCurrent(workDir->path()));
+    owner = std::make_unique<QObject>();
+}
+
+void TestTranslationLoader::cleanup()
+{
+    owner.reset();
+    QDir::setCurrent(startDir);
+    workDir.reset();
+    QLocale::setDefault(startLocale);
+    QSettings().clear();
+}
+
+void TestTranslationLoader::addCatalogue(const QString &compiled, const QString &name)
+{
+    QDir().mkpath(translationsDirectory);
+    const QString from = QStringLiteral(CV_LANGTEST_DIR "/%1.qm").arg(compiled);
+    QVERIFY2(QFile::copy(from, translationsDirectory + QLatin1Char('/') + name), qPrintable(from));
+}
+
+void TestTranslationLoader::addFile(const QString &name, const QByteArray &content)
+{
+    QDir().mkpath(translationsDirectory);
+    QFile file(translationsDirectory + QLatin1Char('/') + name);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    QCOMPARE(file.write(content), content.size());
+}
+
+void TestTranslationLoader::store(const QString &path, const QString &code)
+{
+    QSettings settings;
+    settings.setValue(dialogLanguageFilePathKey(), path);
+    settings.setValue(dialogLanguageIso639CodeKey(), code);
+}
+
+void TestTranslationLoader::firstStartTakesFirstCatalogueByName()
+{
+    addCatalogue(QStringLiteral("langtest_en"), QStringLiteral("velmora_en.qm"));
+    addCatalogue(QStringLiteral("langtest_de"), QStringLiteral("velmora_de.qm"));
+    addCatalogue(QStringLiteral("langtest_toolkit"), QStringLiteral("qt_de.qm"));
+
+    QVERIFY(installTranslators(owner.get(), translationsDirectory));
+
+    QCOMPARE(storedPath(), QStringLiteral("Translations/velmora_de.qm"));
+    QCOMPARE(storedCode(), QStringLiteral("de"));
+    QCOMPARE(QLocale().name(), QStringLiteral("de_DE"));
+    QCOMPARE(translate("MainWindow", "Download"), QStringLiteral("Herunterladen"));
+    QCOMPARE(translate("LanguageProbe", "Toolkit only"), QStringLiteral("toolkit text"));
+    // Both catalogues know this text; the one installed last answers.
+    QCOMPARE(translate("LanguageProbe", "Which catalogue answers?"), QStringLiteral("toolkit"));
+
+    owner.reset();
+    QCOMPARE(translate("MainWindow", "Download"), QStringLiteral("Download"));
+    QCOMPARE(translate("LanguageProbe", "Toolkit only"), QStringLiteral("Toolkit only"));
+}
+
+void TestTranslationLoader::storedPathThatLoadsIsKept()
+{
+    addCatalogue(QStringLiteral("langtest_de"), QStringLiteral("velmora_de.qm"));
+    addCatalogue(QStringLiteral("langtest_en"), QStringLiteral("velmora_en.qm"));
+    addCatalogue(QStringLiteral("langtest_toolkit"), QStringLiteral("qt_de.qm"));
+    // The code need not match the catalogue; the locale follows the code.
+    store(QStringLiteral("Translations/velmora_en.qm"), QStringLiteral("fr"));
+
+    DialogWatcher watcher;
+    QVERIFY(installTranslators(owner.get(), translationsDirectory));
+
+    QVERIFY(!watcher.sawDialog());
+    QCOMPARE(storedPath(), QStringLiteral("Translations/velmora_en.qm"));
+    QCOMPARE(storedCode(), QStringLiteral("fr"));
+    QCOMPARE(QLocale().language(), QLocale::French);
+    QCOMPARE(translate("MainWindow", "Download"), QStringLiteral("Fetch records"));
+    // No qt_fr.qm, so the German toolkit catalogue stays out.
+    QCOMPARE(translate("LanguageProbe", "Which catalogue answers?"),
+             QStringLiteral("application en"));
+}
+
+void TestTranslationLoader::unusableStoredPathIsReplaced_data()
+{
+    QTest::addColumn<QString>("stored");
+    QTest::newRow("file gone") << QStringLiteral("Translations/velmora_fr.qm");
+    QTest::newRow("nothing stored") << QString();
+    QTest::newRow("other working directory")
+        << QStringLiteral("../elsewhere/Translations/velmora_en.qm");
+    QTest::newRow("not a catalogue") << QStringLiteral("Translations/notes.txt");
+}
+
+void TestTranslationLoader::unusableStoredPathIsReplaced()
+{
+    QFETCH(QString, stored);
+    addCatalogue(QStringLiteral("langtest_en"), QStringLiteral("velmora_en.qm"));
+    addCatalogue(QStringLiteral("langtest_de"), QStringLiteral("velmora_de.qm"));
+    addFile(QStringLiteral("notes.txt"), "not a catalogue");
+    if (!stored.isNull())
+        store(stored, QStringLiteral("fr"));
+
+    DialogWatcher watcher;
+    QVERIFY(installTranslators(owner.get(), translationsDirectory));
+
+    QVERIFY(watcher.sawDialog());
+    QCOMPARE(storedPath(), QStringLiteral("Translations/velmora_de.qm"));
+    QCOMPARE(storedCode(), QStringLiteral("de"));
+    QCOMPARE(QLocale().language(), QLocale::German);
+    QCOMPARE(translate("MainWindow", "Download"), QStringLiteral("Herunterladen"));
+}
+
+void TestTranslationLoader::noApplicationCatalogue_data()
+{
+    QTest::addColumn<QStringList>("toolkitFiles");
+    QTest::addColumn<bool>("makeFolder");
+    QTest::newRow("no folder") << QStringList() << false;
+    QTest::newRow("empty folder") << QStringList() << true;
+    QTest::newRow("only toolkit catalogues")
+        << QStringList{QStringLiteral("qt_de.qm"), QStringLiteral("qt_en.qm")} << true;
+}
+
+void TestTranslationLoader::noApplicationCatalogue()
+{
+    QFETCH(QStringList, toolkitFiles);
+    QFETCH(bool, makeFolder);
+    if (makeFolder)
+        addFile(QStringLiteral("notes.txt"), "not a catalogue");
+    for (const QString &name : toolkitFiles)
+        addCatalogue(QStringLiteral("langtest_toolkit"), name);
+    const QLocale german(QLocale::German, QLocale::Germany);
+    QLocale::setDefault(german);
+
+    QVERIFY(!installTranslators(owner.get(), translationsDirectory));
+
+    QVERIFY(QSettings().allKeys().isEmpty());
+    QCOMPARE(QLocale().name(), german.name());
+    QCOMPARE(translate("MainWindow", "Download"), QStringLiteral("Download"));
+    // The toolkit catalogue is still sought for the unchanged locale.
+    const QString expected =
+        toolkitFiles.isEmpty() ? QStringLiteral("Toolkit only") : QStringLiteral("toolkit text");
+    QCOMPARE(translate("LanguageProbe", "Toolkit only"), expected);
+}
+
+void TestTranslationLoader::capitalQtPrefixIsAnApplicationCatalogue()
+{
+    addCatalogue(QStringLiteral("langtest_toolkit"), QStringLiteral("qt_de.qm"));
+    addCatalogue(QStringLiteral("langtest_de"), QStringLiteral("QT_de.qm"));
+
+    QVERIFY(installTranslators(owner.get(), translationsDirectory));
+
+    QCOMPARE(storedPath(), QStringLiteral("Translations/QT_de.qm"));
+    QCOMPARE(storedCode(), QStringLiteral("de"));
+    QCOMPARE(translate("MainWindow", "Download"), QStringLiteral("Herunterladen"));
+}
+
+void TestTranslationLoader::emptyStoredCodeGivesNeutralLocale()
+{
+    addCatalogue(QStringLiteral("langtest_en"), QStringLiteral("velmora_en.qm"));
+    // Named after what the neutral locale asks for, to show that it is asked for.
+    addCatalogue(QStringLiteral("langtest_toolkit"), QStringLiteral("qt_C.qm"));
+    store(QStringLiteral("Translations/velmora_en.qm"), QString());
+
+    QVERIFY(installTranslators(owner.get(), translationsDirectory));
+
+    QCOMPARE(QLocale().language(), QLocale::C);
+    QCOMPARE(QLocale().name(), QStringLiteral("C"));
+    QCOMPARE(storedCode(), QString());
+    QCOMPARE(translate("MainWindow", "Download"), QStringLiteral("Fetch records"));
+    QCOMPARE(translate("LanguageProbe", "Toolkit only"), QStringLiteral("toolkit text"));
+}
+
+void TestTranslationLoader::firstCatalogueThatDoesNotLoad()
+{
+    addFile(QStringLiteral("broken_de.qm"), QByteArray(64, 'x'));
+    addCatalogue(QStringLiteral("langtest_en"), QStringLiteral("velmora_en.qm"));
+    const QLocale french(QLocale::French, QLocale::France);
+    QLocale::setDefault(french);
+
+    QVERIFY(!installTranslators(owner.get(), translationsDirectory));
+
+    // The choice is stored all the same; only the locale stays untouched.
+    QCOMPARE(storedPath(), QStringLiteral("Translations/broken_de.qm"));
+    QCOMPARE(storedCode(), QStringLiteral("de"));
+    QCOMPARE(QLocale().name(), french.name());
+    QCOMPARE(translate("MainWindow", "Download"), QStringLiteral("Download"));
+}
+
+void TestTranslationLoader::shippedCataloguesAreComplete()
+{
+    const QString sources = qEnvironmentVariable("CV_SOURCE_DIR") + QStringLiteral("/i18n/");
+    const QList<Message> english = readTsFile(sources + QStringLiteral("corvane_velmora_en.ts"));
+    const QList<Message> german = readTsFile(sources + QStringLiteral("corvane_velmora_de.ts"));
+    QVERIFY(!english.isEmpty());
+    QCOMPARE(german.size(), english.size());
+
+    QTranslator compiledGerman;
+    QVERIFY(compiledGerman.load(QStringLiteral(CV_CATALOGUE_DIR "/corvane_velmora_de.qm")));
+    QTranslator compiledEnglish;
+    QVERIFY(compiledEnglish.load(QStringLiteral(CV_CATALOGUE_DIR "/corvane_velmora_en.qm")));
+
+    for (int i = 0; i < english.size(); ++i) {
+        const Message &en = english.at(i);
+        const Message &de = german.at(i);
+        const QString where = en.context + QLatin1Char('/') + en.source;
+        QVERIFY2(de.context == en.context && de.source == en.source && de.comment == en.comment,
+                 qPrintable(where));
+
+        const QByteArray source = en.source.toUtf8();
+        const QByteArray comment = en.comment.toUtf8();
+        const char *disambiguation = en.comment.isEmpty() ? nullptr : comment.constData();
+        const QByteArray context = en.context.toLatin1();
+        const QString germanText =
+            compiledGerman.translate(context.constData(), source.constData(), disambiguation);
+        QVERIFY2(!germanText.isEmpty(), qPrintable(where));
+        for (const QString &marker : {QStringLiteral("%1"), QStringLiteral("\n")})
+            QVERIFY2(germanText.count(marker) == en.source.count(marker), qPrintable(where));
+
+        const QString englishText =
+            compiledEnglish.translate(context.constData(), source.constData(), disambiguation);
+        QVERIFY2(englishText.isEmpty() || englishText == en.source, qPrintable(where));
+    }
+}
+
+QTEST_MAIN(TestTranslationLoader)
+#include "tst_translationloader.moc"

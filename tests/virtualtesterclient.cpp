@@ -1,0 +1,181 @@
+// A minimal serial client for the virtual tester's tests: it opens the port
+// with plain POSIX calls, sends the command bytes, reads until the line has
+// been quiet for a while and writes what it got to a file. On stdout it
+// reports how the bytes came, for the timing checks.
+#include <cerrno>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <poll.h>
+#include <string>
+#include <sys/stat.h>
+#include <termios.h>
+#include <unistd.h>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+std::string unescape(const char *text)
+{
+    std::string out;
+    for (const char *p = text; *p; ++p) {
+        if (*p != '\\' || !p[1]) {
+            out += *p;
+            continue;
+        }
+        ++p;
+        switch (*p) {
+        case 'r':
+            out += '\r';
+            break;
+        case 'n':
+            out += '\n';
+            break;
+        case 'x':
+            if (p[1] && p[2]) {
+                out += char(std::strtol(std::string(p + 1, 2).c_str(), nullptr, 16));
+                p += 2;
+            }
+            break;
+        default:
+            out += *p;
+        }
+    }
+    return out;
+}
+
+bool writeAll(int fd, const std::string &bytes)
+{
+    size_t done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        done += size_t(n);
+    }
+    return true;
+}
+
+struct Result
+{
+    std::string data;
+    double firstToLastMs = 0;
+    double maxGapMs = 0;
+    int longGaps = 0; // gaps over 200 ms between bytes
+    bool hangup = false;
+};
+
+Result readUntilQuiet(int fd, int firstTimeoutMs, int quietMs)
+{
+    Result r;
+    Clock::time_point first;
+    Clock::time_point last;
+    for (;;) {
+        pollfd p = {fd, POLLIN, 0};
+        const int ready = ::poll(&p, 1, r.data.empty() ? firstTimeoutMs : quietMs);
+        if (ready < 0 && errno == EINTR)
+            continue;
+        if (ready <= 0)
+            break;
+        char buffer[1024];
+        const ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n < 0 && (errno == EINTR || errno == EAGAIN))
+            continue;
+        if (n <= 0) {
+            r.hangup = true;
+            break;
+        }
+        const Clock::time_point now = Clock::now();
+        if (r.data.empty()) {
+            first = now;
+        } else {
+            const double gap = std::chrono::duration<double, std::milli>(now - last).count();
+            r.maxGapMs = gap > r.maxGapMs ? gap : r.maxGapMs;
+            if (gap > 200)
+                ++r.longGaps;
+        }
+        last = now;
+        r.data.append(buffer, size_t(n));
+    }
+    if (!r.data.empty())
+        r.firstToLastMs = std::chrono::duration<double, std::milli>(last - first).count();
+    return r;
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    std::string send = "SYST:REM\r\nMEM:DATA? ALL\r\n";
+    int firstTimeoutMs = 30000;
+    int quietMs = 1000;
+    int sessions = 1;
+    int exitCode = 0;
+    int arg = 1;
+    for (; arg + 1 < argc && argv[arg][0] == '-' && argv[arg][1] == '-'; arg += 2) {
+        const std::string option = argv[arg];
+        if (option == "--send")
+            send = unescape(argv[arg + 1]);
+        else if (option == "--first-timeout")
+            firstTimeoutMs = std::atoi(argv[arg + 1]);
+        else if (option == "--quiet")
+            quietMs = std::atoi(argv[arg + 1]);
+        else if (option == "--sessions")
+            sessions = std::atoi(argv[arg + 1]);
+        else if (option == "--exit-code")
+            exitCode = std::atoi(argv[arg + 1]);
+        else
+            break;
+    }
+    if (argc - arg != 2) {
+        std::fprintf(stderr, "usage: %s [--send BYTES] [--first-timeout MS] [--quiet MS] "
+                             "[--sessions N] [--exit-code N] DEVICE OUTPUT\n",
+                     argv[0]);
+        return 2;
+    }
+    const char *device = argv[arg];
+    const std::string output = argv[arg + 1];
+
+    for (int session = 1; session <= sessions; ++session) {
+        const int fd = ::open(device, O_RDWR | O_NOCTTY | O_CLOEXEC);
+        if (fd < 0) {
+            std::fprintf(stderr, "cannot open %s: %s\n", device, std::strerror(errno));
+            return 3;
+        }
+        termios tio;
+        if (::tcgetattr(fd, &tio) == 0) {
+            ::cfmakeraw(&tio);
+            ::cfsetspeed(&tio, B9600);
+            ::tcsetattr(fd, TCSANOW, &tio);
+        }
+        if (!writeAll(fd, send)) {
+            std::fprintf(stderr, "cannot write to %s: %s\n", device, std::strerror(errno));
+            return 4;
+        }
+        const Result r = readUntilQuiet(fd, firstTimeoutMs, quietMs);
+        ::close(fd);
+
+        const std::string file = session == 1 ? output : output + "." + std::to_string(session);
+        FILE *out = std::fopen(file.c_str(), "wb");
+        if (!out || std::fwrite(r.data.data(), 1, r.data.size(), out) != r.data.size() ||
+            std::fclose(out) != 0) {
+            std::fprintf(stderr, "cannot write %s\n", file.c_str());
+            return 5;
+        }
+        struct stat st;
+        const bool gone = r.hangup && ::stat(device, &st) < 0 && errno == ENOENT;
+        std::printf("session=%d bytes=%zu first_to_last_ms=%.0f max_gap_ms=%.0f long_gaps=%d "
+                    "hangup=%d gone=%d\n",
+                    session, r.data.size(), r.firstToLastMs, r.maxGapMs, r.longGaps, r.hangup,
+                    gone);
+        std::fflush(stdout);
+        if (r.hangup)
+            break;
+    }
+    return exitCode;
+}

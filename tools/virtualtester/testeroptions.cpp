@@ -1,0 +1,125 @@
+#include "testeroptions.h"
+
+#include <QCommandLineParser>
+
+#include <cmath>
+
+namespace {
+
+bool toMilliseconds(const QString &text, int *ms)
+{
+    bool ok = false;
+    const double seconds = text.toDouble(&ok);
+    if (!ok || !std::isfinite(seconds) || seconds < 0 || seconds > 86400)
+        return false;
+    *ms = int(std::lround(seconds * 1000));
+    return true;
+}
+
+bool toCount(const QString &text, qint64 min, qint64 *value)
+{
+    bool ok = false;
+    const qint64 v = text.toLongLong(&ok);
+    if (!ok || v < min)
+        return false;
+    *value = v;
+    return true;
+}
+
+} // namespace
+
+bool TesterOptions::parse(const QStringList &arguments, const QString &defaultRecords,
+                          TesterOptions *options, QString *error, QString *help)
+{
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral(
+        "Stands in for a PV installation tester on a virtual USB serial adapter (ttyUSB0).\n"
+        "Runs COMMAND through umockdev-wrapper so that it sees the adapter, waits for\n"
+        "\"SYST:REM\\r\\n\" and \"MEM:DATA? ALL\\r\\n\", then sends the records file like a\n"
+        "9600-baud 8N1 line and falls silent. Without COMMAND it prints the bed's\n"
+        "UMOCKDEV_DIR and serves whoever opens the port until it is interrupted."));
+    parser.setOptionsAfterPositionalArgumentsMode(QCommandLineParser::ParseAsPositionalArguments);
+    const QCommandLineOption helpOption({QStringLiteral("h"), QStringLiteral("help")},
+                                        QStringLiteral("Show this help."));
+    const QCommandLineOption records(
+        {QStringLiteral("r"), QStringLiteral("records")},
+        QStringLiteral("Records file to send (default: the sample beside the tool)."),
+        QStringLiteral("FILE"), defaultRecords);
+    const QCommandLineOption delay(
+        {QStringLiteral("d"), QStringLiteral("delay")},
+        QStringLiteral("Seconds between the commands and the transfer, standing for the "
+                       "technician starting it on the tester; Enter in the terminal starts "
+                       "it at once (default 3)."),
+        QStringLiteral("SECONDS"), QStringLiteral("3"));
+    const QCommandLineOption unpaced({QStringLiteral("u"), QStringLiteral("unpaced")},
+                                     QStringLiteral("Send as fast as the port takes the bytes."));
+    const QCommandLineOption rate(QStringLiteral("rate"),
+                                  QStringLiteral("Bytes per second on the line (default 960, "
+                                                 "9600 baud 8N1)."),
+                                  QStringLiteral("BYTES"), QStringLiteral("960"));
+    const QCommandLineOption pauseEvery(QStringLiteral("pause-every"),
+                                        QStringLiteral("Pause the line after every BYTES bytes."),
+                                        QStringLiteral("BYTES"));
+    const QCommandLineOption pauseMs(QStringLiteral("pause-ms"),
+                                     QStringLiteral("Length of each pause (default 500)."),
+                                     QStringLiteral("MS"), QStringLiteral("500"));
+    const QCommandLineOption repeat(QStringLiteral("repeat"),
+                                    QStringLiteral("Answer every new pair of commands, not "
+                                                   "only the first."));
+    const QCommandLineOption pullOut(QStringLiteral("pull-out-after"),
+                                     QStringLiteral("Unplug the adapter after sending BYTES "
+                                                    "bytes of the records."),
+                                     QStringLiteral("BYTES"));
+    const QCommandLineOption timeout(QStringLiteral("timeout"),
+                                     QStringLiteral("Give up after SECONDS (0: never)."),
+                                     QStringLiteral("SECONDS"), QStringLiteral("0"));
+    parser.addOptions(
+        {helpOption, records, delay, unpaced, rate, pauseEvery, pauseMs, repeat, pullOut, timeout});
+    parser.addPositionalArgument(QStringLiteral("COMMAND"),
+                                 QStringLiteral("The program to run, with its arguments."),
+                                 QStringLiteral("[--] [COMMAND [ARG...]]"));
+
+    error->clear();
+    if (!parser.parse(arguments)) {
+        *error = parser.errorText();
+        return false;
+    }
+    if (parser.isSet(helpOption)) {
+        *help = parser.helpText();
+        return false;
+    }
+
+    TesterOptions o;
+    o.recordsFile = parser.value(records);
+    o.command = parser.positionalArguments();
+    o.unpaced = parser.isSet(unpaced);
+    o.repeat = parser.isSet(repeat);
+    if (!toMilliseconds(parser.value(delay), &o.delayMs)) {
+        *error = QStringLiteral("--delay wants seconds, not \"%1\"").arg(parser.value(delay));
+        return false;
+    }
+    if (!toMilliseconds(parser.value(timeout), &o.timeoutMs)) {
+        *error = QStringLiteral("--timeout wants seconds, not \"%1\"").arg(parser.value(timeout));
+        return false;
+    }
+    if (!toCount(parser.value(rate), 1, &o.bytesPerSecond)) {
+        *error = QStringLiteral("--rate wants a positive number of bytes per second");
+        return false;
+    }
+    if (parser.isSet(pauseEvery) && !toCount(parser.value(pauseEvery), 1, &o.pauseEvery)) {
+        *error = QStringLiteral("--pause-every wants a positive number of bytes");
+        return false;
+    }
+    qint64 pause = 0;
+    if (!toCount(parser.value(pauseMs), 0, &pause) || pause > 3600 * 1000) {
+        *error = QStringLiteral("--pause-ms wants milliseconds");
+        return false;
+    }
+    o.pauseMs = int(pause);
+    if (parser.isSet(pullOut) && !toCount(parser.value(pullOut), 0, &o.pullOutAfter)) {
+        *error = QStringLiteral("--pull-out-after wants a number of bytes");
+        return false;
+    }
+    *options = o;
+    return true;
+}

@@ -1,0 +1,24 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+// What the tester is told on its command line.
+struct TesterOptions
+{
+    QString recordsFile;
+    QStringList command; // empty: only set up the bed and serve whoever opens it
+    int delayMs = 3000;
+    bool unpaced = false;
+    qint64 bytesPerSecond = 960;
+    qint64 pauseEvery = 0;
+    int pauseMs = 0;
+    bool repeat = false;
+    qint64 pullOutAfter = -1;
+    int timeoutMs = 0;
+
+    // Fills `options` from the arguments (program name first). Returns false
+    // with a message in `error`, or with an empty `error` after --help.
+    static bool parse(const QStringList &arguments, const QString &defaultRecords,
+                      TesterOptions *options, QString *error, QString *help);
+};

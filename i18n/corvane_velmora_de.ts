@@ -167,5 +167,43 @@
         <source>Would you like to restart now?</source>
         <translation>Möchten Sie das Programm jetzt neu starten?</translation>
     </message>
+    <message>
+        <source>You are not allowed to use the port %1. Ask your administrator for access to it.</source>
+        <comment>%1 is a port name such as ttyUSB0 or COM3</comment>
+        <translation>Sie dürfen den Anschluss %1 nicht verwenden. Bitten Sie Ihre Administratorin oder Ihren Administrator um Zugriff darauf.</translation>
+    </message>
+    <message>
+        <source>You are not allowed to use the port %1. Add your user to the group &quot;%2&quot; (for example: sudo usermod -aG %2 $USER), then log out and log in again.</source>
+        <comment>%1 is a port name such as ttyUSB0, %2 the group owning the port, usually dialout. Keep the command as it is.</comment>
+        <translation>Sie dürfen den Anschluss %1 nicht verwenden. Nehmen Sie Ihren Benutzer in die Gruppe &quot;%2&quot; auf (zum Beispiel: sudo usermod -aG %2 $USER), melden Sie sich dann ab und wieder an.</translation>
+    </message>
+    <message>
+        <source>The port %1 is in use by another program. Close that program and try again.</source>
+        <comment>%1 is a port name such as ttyUSB0 or COM3</comment>
+        <translation>Der Anschluss %1 wird von einem anderen Programm verwendet. Schließen Sie dieses Programm und versuchen Sie es erneut.</translation>
+    </message>
+    <message>
+        <source>Right after an adapter is plugged in, a modem service may hold the port for a few seconds: wait a moment and try again, or stop that service.</source>
+        <translation>Direkt nach dem Einstecken eines Adapters kann ein Modemdienst den Anschluss einige Sekunden lang belegen: Warten Sie einen Moment und versuchen Sie es erneut, oder beenden Sie diesen Dienst.</translation>
+    </message>
+    <message>
+        <source>No port is selected. Plug the adapter in, choose &quot;Refresh Ports&quot; in the Tools menu and select its port.</source>
+        <translation>Es ist kein Anschluss ausgewählt. Stecken Sie den Adapter ein, wählen Sie im Menü &quot;Extras&quot; den Eintrag &quot;Anschlüsse aktualisieren&quot; und wählen Sie seinen Anschluss aus.</translation>
+    </message>
+    <message>
+        <source>The port %1 is not present. Plug the adapter in again, choose &quot;Refresh Ports&quot; in the Tools menu and select its port.</source>
+        <comment>%1 is a port name such as ttyUSB0 or COM3</comment>
+        <translation>Der Anschluss %1 ist nicht vorhanden. Stecken Sie den Adapter erneut ein, wählen Sie im Menü &quot;Extras&quot; den Eintrag &quot;Anschlüsse aktualisieren&quot; und wählen Sie seinen Anschluss aus.</translation>
+    </message>
+    <message>
+        <source>The system reported: %1</source>
+        <comment>%1 is the system&apos;s own error message</comment>
+        <translation>Meldung des Systems: %1</translation>
+    </message>
+    <message>
+        <source>%1 bytes received</source>
+        <comment>Counter beside the busy indicator during a download</comment>
+        <translation>%1 Bytes empfangen</translation>
+    </message>
 </context>
 </TS>

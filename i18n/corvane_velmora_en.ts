@@ -167,5 +167,43 @@
         <source>Would you like to restart now?</source>
         <translation>Would you like to restart now?</translation>
     </message>
+    <message>
+        <source>You are not allowed to use the port %1. Ask your administrator for access to it.</source>
+        <comment>%1 is a port name such as ttyUSB0 or COM3</comment>
+        <translation>You are not allowed to use the port %1. Ask your administrator for access to it.</translation>
+    </message>
+    <message>
+        <source>You are not allowed to use the port %1. Add your user to the group &quot;%2&quot; (for example: sudo usermod -aG %2 $USER), then log out and log in again.</source>
+        <comment>%1 is a port name such as ttyUSB0, %2 the group owning the port, usually dialout. Keep the command as it is.</comment>
+        <translation>You are not allowed to use the port %1. Add your user to the group &quot;%2&quot; (for example: sudo usermod -aG %2 $USER), then log out and log in again.</translation>
+    </message>
+    <message>
+        <source>The port %1 is in use by another program. Close that program and try again.</source>
+        <comment>%1 is a port name such as ttyUSB0 or COM3</comment>
+        <translation>The port %1 is in use by another program. Close that program and try again.</translation>
+    </message>
+    <message>
+        <source>Right after an adapter is plugged in, a modem service may hold the port for a few seconds: wait a moment and try again, or stop that service.</source>
+        <translation>Right after an adapter is plugged in, a modem service may hold the port for a few seconds: wait a moment and try again, or stop that service.</translation>
+    </message>
+    <message>
+        <source>No port is selected. Plug the adapter in, choose &quot;Refresh Ports&quot; in the Tools menu and select its port.</source>
+        <translation>No port is selected. Plug the adapter in, choose &quot;Refresh Ports&quot; in the Tools menu and select its port.</translation>
+    </message>
+    <message>
+        <source>The port %1 is not present. Plug the adapter in again, choose &quot;Refresh Ports&quot; in the Tools menu and select its port.</source>
+        <comment>%1 is a port name such as ttyUSB0 or COM3</comment>
+        <translation>The port %1 is not present. Plug the adapter in again, choose &quot;Refresh Ports&quot; in the Tools menu and select its port.</translation>
+    </message>
+    <message>
+        <source>The system reported: %1</source>
+        <comment>%1 is the system&apos;s own error message</comment>
+        <translation>The system reported: %1</translation>
+    </message>
+    <message>
+        <source>%1 bytes received</source>
+        <comment>Counter beside the busy indicator during a download</comment>
+        <translation>%1 bytes received</translation>
+    </message>
 </context>
 </TS>

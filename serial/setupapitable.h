@@ -5,8 +5,10 @@
 #ifdef _WIN32
 #include <setupapi.h>
 // devguid.h only declares the class GUIDs unless initguid.h comes first.
-#include <devguid.h>
+// clang-format off
 #include <initguid.h>
+#include <devguid.h>
+// clang-format on
 #endif
 
 // The SetupAPI and registry calls that list the ports. Reaching them through

@@ -67,17 +67,17 @@ void WorkerThread::stopAndWait()
     requestStop();
     wait();
     // wait() synchronises inside the toolkit, out of the race detector's
-    // sight; passing the gate the loop released last makes its end visible.
-    passReadyReadGate(-1);
+    // sight; taking the lock the loop released last makes its end visible.
+    QMutexLocker locker(&receiveMutex);
 }
 
 namespace {
 
-bool passGate(QMutex &gate, int msecs)
+bool passGate(QSemaphore &gate, int msecs)
 {
-    if (!gate.tryLock(msecs))
+    if (!gate.tryAcquire(1, msecs))
         return false;
-    gate.unlock();
+    gate.release();
     return true;
 }
 
@@ -101,10 +101,10 @@ bool WorkerThread::isStopRequested()
 
 void WorkerThread::run()
 {
-    // The gates stay locked for the whole run; waiters get through only while
+    // The gates stay closed for the whole run; waiters get through only while
     // the matching signal is being emitted.
-    readyReadGate.lock();
-    bytesWrittenGate.lock();
+    readyReadGate.acquire();
+    bytesWrittenGate.acquire();
     {
         QMutexLocker locker(&receiveMutex);
         receiveBuffer.clear();
@@ -119,12 +119,15 @@ void WorkerThread::run()
         const QByteArray chunk = device->read(1024);
         if (!chunk.isEmpty()) {
             {
+                // Copied rather than shared: sharing would drop the chunk's
+                // reference outside the lock, an ordering the race detector
+                // cannot follow into the toolkit's reference counting.
                 QMutexLocker locker(&receiveMutex);
-                receiveBuffer.append(chunk);
+                receiveBuffer.append(chunk.constData(), chunk.size());
             }
-            readyReadGate.unlock();
+            readyReadGate.release();
             emit readyRead();
-            readyReadGate.lock();
+            readyReadGate.acquire();
         }
         if (isStopRequested())
             break;
@@ -138,8 +141,8 @@ void WorkerThread::run()
         }
     }
 
-    bytesWrittenGate.unlock();
-    readyReadGate.unlock();
+    bytesWrittenGate.release();
+    readyReadGate.release();
 }
 
 void WorkerThread::sendQueued()
@@ -151,9 +154,9 @@ void WorkerThread::sendQueued()
             device->write(transmitBuffer.constData() + written, transmitBuffer.size() - written);
         if (n < 0)
             break;
-        bytesWrittenGate.unlock();
+        bytesWrittenGate.release();
         emit bytesWritten(n);
-        bytesWrittenGate.lock();
+        bytesWrittenGate.acquire();
         written += static_cast<qsizetype>(n);
         if (written < transmitBuffer.size() && isStopRequested())
             break;

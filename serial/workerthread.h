@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QMutex>
+#include <QSemaphore>
 #include <QThread>
 
 namespace Cv {
@@ -32,7 +33,9 @@ public:
     void stopAndWait();
 
     // Passing a gate succeeds only while the worker emits the matching
-    // signal, or at once while it does not run.
+    // signal, or at once while it does not run. The gates are semaphores, not
+    // mutexes: they guard no data, and the worker takes them back while
+    // holding its other locks, an order in which no mutex may be taken.
     bool passReadyReadGate(int msecs);
     bool passBytesWrittenGate(int msecs);
 
@@ -52,11 +55,11 @@ private:
     QByteArray receiveBuffer;
     qsizetype readOffset = 0;
     QMutex receiveMutex;
-    QMutex readyReadGate;
+    QSemaphore readyReadGate{1};
     bool stopRequested = false;
     QByteArray transmitBuffer;
     QMutex transmitMutex;
-    QMutex bytesWrittenGate;
+    QSemaphore bytesWrittenGate{1};
 };
 
 } // namespace Cv

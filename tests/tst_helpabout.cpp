@@ -3,7 +3,9 @@
 #include <QAbstractButton>
 #include <QAction>
 #include <QDesktopServices>
+#include <QFile>
 #include <QMessageBox>
+#include <QRegularExpression>
 #include <QScopeGuard>
 #include <QSettings>
 #include <QTranslator>
@@ -69,6 +71,8 @@ private slots:
     void helpOpensFileOfLanguage();
     void aboutShowsVersion();
     void aboutTranslatedWithComments();
+    void guidesBesideTheProgram_data();
+    void guidesBesideTheProgram();
 };
 
 void TestHelpAbout::initTestCase()
@@ -141,6 +145,60 @@ void TestHelpAbout::aboutTranslatedWithComments()
 
     QCOMPARE(box.title, QStringLiteral("Über Corvane Velmora"));
     QCOMPARE(box.text, QStringLiteral("Corvane Velmora\n\n Version 1.0.5\n"));
+}
+
+void TestHelpAbout::guidesBesideTheProgram_data()
+{
+    QTest::addColumn<QString>("language");
+    QTest::newRow("en") << "en";
+    QTest::newRow("de") << "de";
+}
+
+// The guides walk the user through the window by its texts, so they must
+// quote what the catalogue of their language makes of them, and the two
+// must keep the same sections.
+void TestHelpAbout::guidesBesideTheProgram()
+{
+    QFETCH(QString, language);
+    const auto readGuide = [](const QString &code) {
+        QFile file(QCoreApplication::applicationDirPath() +
+                   QStringLiteral("/Help/Corvane_VelmoraHelp_%1.html").arg(code));
+        return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+    };
+    const auto anchors = [](const QString &html) {
+        QStringList ids;
+        static const QRegularExpression id(QStringLiteral("\\bid=\"([^\"]+)\""));
+        for (auto it = id.globalMatch(html); it.hasNext();)
+            ids << it.next().captured(1);
+        return ids;
+    };
+    const QString guide = readGuide(language);
+    QVERIFY2(guide.size() > 5000, "no guide, or only a stub");
+    QVERIFY(guide.contains(QStringLiteral("lang=\"%1\"").arg(language)));
+    QCOMPARE(anchors(guide), anchors(readGuide(QStringLiteral("en"))));
+
+    QTranslator catalogue;
+    QVERIFY(
+        catalogue.load(QStringLiteral(CV_CATALOGUE_DIR "/corvane_velmora_%1.qm").arg(language)));
+    QVERIFY(QCoreApplication::installTranslator(&catalogue));
+    const auto quoted = [](const char *source) {
+        return QCoreApplication::translate("MainWindow", source).toHtmlEscaped();
+    };
+    QStringList unquoted;
+    for (const char *source :
+         {"Download", "Cancel", "Save", "Open", "Refresh Ports", "Device Connection",
+          "Downloaded Output", "Please select a port and connect your device",
+          "Now initiate the download on the tester", "Downloading...", "File successfully saved",
+          "Would you like to convert the data to German format?"}) {
+        if (!guide.simplified().contains(quoted(source)))
+            unquoted << quoted(source);
+    }
+    QCoreApplication::removeTranslator(&catalogue);
+    QVERIFY2(unquoted.isEmpty(), qPrintable(unquoted.join(QStringLiteral(", "))));
+
+    // The troubleshooting a technician needs on either system.
+    for (const char *topic : {"dialout", "usermod", "ModemManager", "9600", ".csv", "Windows"})
+        QVERIFY2(guide.contains(QLatin1String(topic)), topic);
 }
 
 QTEST_MAIN(TestHelpAbout)

@@ -62,8 +62,8 @@ HDEVINFO fakeSet()
 
 HDEVINFO fakeGetClassDevs(const GUID *classGuid, PCWSTR enumerator, HWND, DWORD flags)
 {
-    if (fake.setFails || !classGuid || *classGuid != GUID_DEVCLASS_PORTS || enumerator
-        || flags != DIGCF_PRESENT)
+    if (fake.setFails || !classGuid || *classGuid != GUID_DEVCLASS_PORTS || enumerator ||
+        flags != DIGCF_PRESENT)
         return INVALID_HANDLE_VALUE;
     ++fake.setsMade;
     return fakeSet();
@@ -71,15 +71,15 @@ HDEVINFO fakeGetClassDevs(const GUID *classGuid, PCWSTR enumerator, HWND, DWORD 
 
 BOOL fakeEnumDeviceInfo(HDEVINFO set, DWORD index, PSP_DEVINFO_DATA data)
 {
-    if (set != fakeSet() || !data || data->cbSize != sizeof(SP_DEVINFO_DATA)
-        || index >= static_cast<DWORD>(fake.devices.size()))
+    if (set != fakeSet() || !data || data->cbSize != sizeof(SP_DEVINFO_DATA) ||
+        index >= static_cast<DWORD>(fake.devices.size()))
         return FALSE;
     data->DevInst = index;
     return TRUE;
 }
 
-BOOL fakeGetProperty(HDEVINFO set, PSP_DEVINFO_DATA data, DWORD property, PDWORD,
-                     PBYTE buffer, DWORD bufferSize, PDWORD requiredSize)
+BOOL fakeGetProperty(HDEVINFO set, PSP_DEVINFO_DATA data, DWORD property, PDWORD, PBYTE buffer,
+                     DWORD bufferSize, PDWORD requiredSize)
 {
     if (set != fakeSet() || !data)
         return FALSE;
@@ -100,8 +100,8 @@ BOOL fakeGetProperty(HDEVINFO set, PSP_DEVINFO_DATA data, DWORD property, PDWORD
 HKEY fakeOpenDevRegKey(HDEVINFO set, PSP_DEVINFO_DATA data, DWORD scope, DWORD, DWORD keyType,
                        REGSAM)
 {
-    if (set != fakeSet() || !data || scope != DICS_FLAG_GLOBAL || keyType != DIREG_DEV
-        || !fake.devices.at(data->DevInst).keyOpens)
+    if (set != fakeSet() || !data || scope != DICS_FLAG_GLOBAL || keyType != DIREG_DEV ||
+        !fake.devices.at(data->DevInst).keyOpens)
         return reinterpret_cast<HKEY>(INVALID_HANDLE_VALUE);
     ++fake.keysOpened;
     return reinterpret_cast<HKEY>(new FakeKey{data->DevInst});
@@ -143,7 +143,7 @@ BOOL fakeDestroy(HDEVINFO set)
     return TRUE;
 }
 
-const SetupApiTable fakeApi{fakeGetClassDevs, fakeEnumDeviceInfo, fakeGetProperty,
+const SetupApiTable fakeApi{fakeGetClassDevs,  fakeEnumDeviceInfo, fakeGetProperty,
                             fakeOpenDevRegKey, fakeQueryValue,     fakeCloseKey,
                             fakeDestroy};
 
@@ -264,10 +264,10 @@ void TestPortEnumerator::vendorAndProductIds_data()
     QTest::newRow("plus instead of ampersand")
         << QStringList{"FTDIBUS\\VID_0403+PID_6001+A50285BIA\\0000"} << 0 << 0;
     QTest::newRow("vendor out of range") << QStringList{"USB\\VID_100000000&PID_0001"} << 0 << 1;
-    QTest::newRow("vendor above signed range") << QStringList{"USB\\VID_80000000&PID_0002"} << 0
-                                               << 2;
-    QTest::newRow("largest signed value") << QStringList{"USB\\VID_7FFFFFFF&PID_0"} << 0x7fffffff
-                                          << 0;
+    QTest::newRow("vendor above signed range")
+        << QStringList{"USB\\VID_80000000&PID_0002"} << 0 << 2;
+    QTest::newRow("largest signed value")
+        << QStringList{"USB\\VID_7FFFFFFF&PID_0"} << 0x7fffffff << 0;
     QTest::newRow("not hexadecimal") << QStringList{"USB\\VID_XYZ&PID_12"} << 0 << 0x12;
     QTest::newRow("underscore in group") << QStringList{"USB\\VID_12_3&PID_0004"} << 0 << 4;
     QTest::newRow("no hardware id") << QStringList{} << 0 << 0;
@@ -331,8 +331,8 @@ void TestPortEnumerator::deviceProperty_data()
 
     QTest::newRow("terminated") << std::optional(sz("USB Serial Port (COM3)"))
                                 << "USB Serial Port (COM3)";
-    QTest::newRow("no terminating null") << std::optional(utf16Bytes("Communications Port"))
-                                         << "Communications Port";
+    QTest::newRow("no terminating null")
+        << std::optional(utf16Bytes("Communications Port")) << "Communications Port";
     QTest::newRow("odd byte count") << std::optional(utf16Bytes("ACPI") + 'x') << "ACPI";
     QTest::newRow("multi-string") << std::optional(multiSz({"USB\\VID_1&PID_2", "USB\\VID_1"}))
                                   << "USB\\VID_1&PID_2";

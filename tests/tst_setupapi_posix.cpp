@@ -312,9 +312,7 @@ class SerialIoctl
 {
 public:
     // type < 0: the node opens but the request fails.
-    explicit SerialIoctl(int type)
-        : m_type(type)
-        , m_handler(umockdev_ioctl_base_new())
+    explicit SerialIoctl(int type) : m_type(type), m_handler(umockdev_ioctl_base_new())
     {
         g_signal_connect(m_handler, "handle-ioctl", G_CALLBACK(handleIoctl), this);
         g_signal_connect(m_handler, "client-connected", G_CALLBACK(clientConnected), this);
@@ -337,7 +335,8 @@ private:
             return TRUE;
         }
         UMockdevIoctlData *arg = umockdev_ioctl_client_get_arg(client);
-        UMockdevIoctlData *info = umockdev_ioctl_data_resolve(arg, 0, sizeof(serial_struct), nullptr);
+        UMockdevIoctlData *info =
+            umockdev_ioctl_data_resolve(arg, 0, sizeof(serial_struct), nullptr);
         if (!info) {
             umockdev_ioctl_client_complete(client, -1, EFAULT);
             return TRUE;
@@ -483,7 +482,8 @@ void TestSetupApiPosix::listsRealPortsOnly()
     QCOMPARE(ftdi.openName, QStringLiteral("/dev/ttyUSB0"));
     QCOMPARE(ftdi.friendlyName, QStringLiteral("FT232R USB UART (ttyUSB0)"));
     QCOMPARE(ftdi.enumeratorName, QStringLiteral("USB"));
-    QCOMPARE(ftdi.physicalName, QStringLiteral("/devices/pci0000:00/0000:00:14.0/usb1/1-1/1-1:1.0"));
+    QCOMPARE(ftdi.physicalName,
+             QStringLiteral("/devices/pci0000:00/0000:00:14.0/usb1/1-1/1-1:1.0"));
     QCOMPARE(ftdi.vendorId, 0x0403);
     QCOMPARE(ftdi.productId, 0x6001);
 }
@@ -502,10 +502,9 @@ void TestSetupApiPosix::kernelAttributesSuffice()
         friendlyNames << port.friendlyName;
         enumerators << port.enumeratorName;
     }
-    QCOMPARE(friendlyNames,
-             QStringList({"serial (ttyS0)", "serial (ttyS4)", "FT232R USB UART (ttyUSB0)",
-                          "pl2303 (ttyUSB1)", "Dual RS232-HS (ttyUSB2)",
-                          "Dual RS232-HS (ttyUSB10)"}));
+    QCOMPARE(friendlyNames, QStringList({"serial (ttyS0)", "serial (ttyS4)",
+                                         "FT232R USB UART (ttyUSB0)", "pl2303 (ttyUSB1)",
+                                         "Dual RS232-HS (ttyUSB2)", "Dual RS232-HS (ttyUSB10)"}));
     QCOMPARE(enumerators, QStringList({"PNP", "PCI", "USB", "USB", "USB", "USB"}));
     QCOMPARE(ports[0].physicalName, QStringLiteral("/devices/pnp0/00:01"));
     QCOMPARE(ports[1].physicalName, QStringLiteral("/devices/pci0000:00/0000:00:16.3"));
@@ -528,8 +527,8 @@ void TestSetupApiPosix::hardwareIds()
     device.cbSize = sizeof(device);
     for (DWORD index = 0; SetupDiEnumDeviceInfo(set, index, &device); ++index) {
         DWORD size = 0;
-        QVERIFY(!SetupDiGetDeviceRegistryPropertyW(set, &device, SPDRP_HARDWAREID, nullptr,
-                                                   nullptr, 0, &size));
+        QVERIFY(!SetupDiGetDeviceRegistryPropertyW(set, &device, SPDRP_HARDWAREID, nullptr, nullptr,
+                                                   0, &size));
         QByteArray data(size, '\0');
         DWORD type = REG_NONE;
         QVERIFY(SetupDiGetDeviceRegistryPropertyW(set, &device, SPDRP_HARDWAREID, &type,
@@ -565,7 +564,7 @@ void TestSetupApiPosix::uartTypeAskedOfLegacyPortsOnly()
     SerialIoctl amba(PORT_UNKNOWN);
     SerialIoctl usb(PORT_UNKNOWN);
     const QList<std::pair<const char *, SerialIoctl *>> nodes = {
-        {"/dev/ttyS2", &present}, {"/dev/ttyS3", &absent},  {"/dev/ttyS5", &failing},
+        {"/dev/ttyS2", &present},   {"/dev/ttyS3", &absent}, {"/dev/ttyS5", &failing},
         {"/dev/ttyS6", &typeKnown}, {"/dev/ttyAMA0", &amba}, {"/dev/ttyUSB0", &usb}};
     for (const auto &[node, answer] : nodes) {
         GError *error = nullptr;
@@ -627,8 +626,8 @@ void TestSetupApiPosix::propertySizes()
 
     // A property the device lacks, and one that does not exist.
     required = 0;
-    QVERIFY(!SetupDiGetDeviceRegistryPropertyW(set, &device, SPDRP_DEVICEDESC, nullptr, nullptr,
-                                               0, &required));
+    QVERIFY(!SetupDiGetDeviceRegistryPropertyW(set, &device, SPDRP_DEVICEDESC, nullptr, nullptr, 0,
+                                               &required));
     QCOMPARE(GetLastError(), ERROR_INVALID_DATA);
     QCOMPARE(required, DWORD(0));
     QCOMPARE(deviceProperty(set, device, SPDRP_DEVICEDESC), QString());
@@ -636,7 +635,8 @@ void TestSetupApiPosix::propertySizes()
     QCOMPARE(GetLastError(), ERROR_INVALID_REG_PROPERTY);
 
     QCOMPARE(deviceProperty(set, device, SPDRP_ENUMERATOR_NAME), QStringLiteral("USB"));
-    QCOMPARE(deviceProperty(set, device, SPDRP_HARDWAREID), QStringLiteral("USB\\VID_0403&PID_6001&REV_0600"));
+    QCOMPARE(deviceProperty(set, device, SPDRP_HARDWAREID),
+             QStringLiteral("USB\\VID_0403&PID_6001&REV_0600"));
 
     QVERIFY(!SetupDiEnumDeviceInfo(set, 3, &device));
     QCOMPARE(GetLastError(), ERROR_NO_MORE_ITEMS);
@@ -704,8 +704,8 @@ void TestSetupApiPosix::handlesAreChecked()
 
     // A record belongs to the set that filled it.
     DWORD required = 0;
-    QVERIFY(!SetupDiGetDeviceRegistryPropertyW(other, &device, SPDRP_FRIENDLYNAME, nullptr,
-                                               nullptr, 0, &required));
+    QVERIFY(!SetupDiGetDeviceRegistryPropertyW(other, &device, SPDRP_FRIENDLYNAME, nullptr, nullptr,
+                                               0, &required));
     QCOMPARE(GetLastError(), ERROR_INVALID_PARAMETER);
 
     // Keys and sets live on their own and go once.
@@ -758,7 +758,8 @@ void TestSetupApiPosix::classAndEnumeratorFilter()
     SP_DEVINFO_DATA device{};
     device.cbSize = sizeof(device);
 
-    const GUID otherClass = {0x4d36e96d, 0xe325, 0x11ce, {0xbf, 0xc1, 0x08, 0x00, 0x2b, 0xe1, 0x03, 0x18}};
+    const GUID otherClass = {
+        0x4d36e96d, 0xe325, 0x11ce, {0xbf, 0xc1, 0x08, 0x00, 0x2b, 0xe1, 0x03, 0x18}};
     HDEVINFO modems = SetupDiGetClassDevsW(&otherClass, nullptr, nullptr, DIGCF_PRESENT);
     QVERIFY(modems != INVALID_HANDLE_VALUE);
     QVERIFY(!SetupDiEnumDeviceInfo(modems, 0, &device));
@@ -770,7 +771,7 @@ void TestSetupApiPosix::classAndEnumeratorFilter()
     QStringList names;
     for (DWORD index = 0; SetupDiEnumDeviceInfo(usb, index, &device); ++index) {
         names << readPortName(SetupApiTable(), SetupDiOpenDevRegKey(usb, &device, DICS_FLAG_GLOBAL,
-                                                                   0, DIREG_DEV, KEY_READ));
+                                                                    0, DIREG_DEV, KEY_READ));
     }
     QCOMPARE(names, QStringList({"ttyACM0", "ttyUSB0"}));
     QVERIFY(SetupDiDestroyDeviceInfoList(usb));
@@ -788,13 +789,20 @@ void TestSetupApiPosix::kernelNameOrder_data()
     QTest::addColumn<QString>("first");
     QTest::addColumn<QString>("second");
 
-    QTest::newRow("number value") << "ttyUSB2" << "ttyUSB10";
-    QTest::newRow("prefix before number") << "ttyS9" << "ttyUSB0";
-    QTest::newRow("letters first") << "ttyACM0" << "ttyS0";
-    QTest::newRow("shorter first") << "ttyS" << "ttyS0";
-    QTest::newRow("leading zeros") << "ttyS01" << "ttyS1";
-    QTest::newRow("second number") << "ttyXR2p3" << "ttyXR2p10";
-    QTest::newRow("large numbers") << "ttyS99999999999999999998" << "ttyS99999999999999999999";
+    QTest::newRow("number value") << "ttyUSB2"
+                                  << "ttyUSB10";
+    QTest::newRow("prefix before number") << "ttyS9"
+                                          << "ttyUSB0";
+    QTest::newRow("letters first") << "ttyACM0"
+                                   << "ttyS0";
+    QTest::newRow("shorter first") << "ttyS"
+                                   << "ttyS0";
+    QTest::newRow("leading zeros") << "ttyS01"
+                                   << "ttyS1";
+    QTest::newRow("second number") << "ttyXR2p3"
+                                   << "ttyXR2p10";
+    QTest::newRow("large numbers") << "ttyS99999999999999999998"
+                                   << "ttyS99999999999999999999";
 }
 
 void TestSetupApiPosix::kernelNameOrder()

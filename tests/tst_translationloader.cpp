@@ -2,10 +2,12 @@
 #include "languagesettings.h"
 #include "translationloader.h"
 
+#include <QComboBox>
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QLocale>
+#include <QProcess>
 #include <QSet>
 #include <QSettings>
 #include <QTemporaryDir>
@@ -102,6 +104,8 @@ private slots:
     void emptyStoredCodeGivesNeutralLocale();
     void firstCatalogueThatDoesNotLoad();
     void shippedCataloguesAreComplete();
+    void cataloguesHoldExactlyTheTextsOfTheCode();
+    void programFolderOffersTheBuildsLanguagesOnly();
 
 private:
     void addCatalogue(const QString &compiled, const QString &name);
@@ -344,13 +348,79 @@ void TestTranslationLoader::shippedCataloguesAreComplete()
         const QString germanText =
             compiledGerman.translate(context.constData(), source.constData(), disambiguation);
         QVERIFY2(!germanText.isEmpty(), qPrintable(where));
-        for (const QString &marker : {QStringLiteral("%1"), QStringLiteral("\n")})
+        for (const QString &marker :
+             {QStringLiteral("%1"), QStringLiteral("%2"), QStringLiteral("\n")})
             QVERIFY2(germanText.count(marker) == en.source.count(marker), qPrintable(where));
 
         const QString englishText =
             compiledEnglish.translate(context.constData(), source.constData(), disambiguation);
         QVERIFY2(englishText.isEmpty() || englishText == en.source, qPrintable(where));
     }
+}
+
+// A text added to or changed in the code without its catalogue entry would
+// show untranslated; an entry whose text is gone is dead weight.
+void TestTranslationLoader::cataloguesHoldExactlyTheTextsOfTheCode()
+{
+    const QString sources = qEnvironmentVariable("CV_SOURCE_DIR");
+    const QString scanned = workDir->filePath(QStringLiteral("scanned.ts"));
+    QProcess lupdate;
+    lupdate.start(QStringLiteral(CV_LUPDATE),
+                  {QStringLiteral("-silent"), QStringLiteral("-no-obsolete"),
+                   sources + QStringLiteral("/ui"), sources + QStringLiteral("/i18n"),
+                   QStringLiteral("-ts"), scanned});
+    QVERIFY2(lupdate.waitForFinished(120000), "lupdate did not finish");
+    QVERIFY2(lupdate.exitStatus() == QProcess::NormalExit && lupdate.exitCode() == 0,
+             lupdate.readAllStandardError().constData());
+
+    const auto keys = [](const QList<Message> &messages) {
+        QStringList list;
+        for (const Message &message : messages)
+            list << message.context + QLatin1Char('|') + message.source + QLatin1Char('|') +
+                        message.comment;
+        list.sort();
+        return list;
+    };
+    const QStringList inCode = keys(readTsFile(scanned));
+    QVERIFY(inCode.size() > 30);
+    for (const QString &language : {QStringLiteral("en"), QStringLiteral("de")}) {
+        const QStringList inCatalogue =
+            keys(readTsFile(sources + QStringLiteral("/i18n/corvane_velmora_%1.ts").arg(language)));
+        QStringList missing;
+        for (const QString &key : inCode)
+            if (!inCatalogue.contains(key))
+                missing << key;
+        QStringList unused;
+        for (const QString &key : inCatalogue)
+            if (!inCode.contains(key))
+                unused << key;
+        QVERIFY2(missing.isEmpty(),
+                 qPrintable(language + QStringLiteral(" lacks: ") + missing.join(u'\n')));
+        QVERIFY2(unused.isEmpty(),
+                 qPrintable(language + QStringLiteral(" has unused: ") + unused.join(u'\n')));
+    }
+}
+
+// The toolkit's German catalogue loads further catalogues whose names do not
+// begin with "qt_"; beside the program they would be offered as languages.
+void TestTranslationLoader::programFolderOffersTheBuildsLanguagesOnly()
+{
+    const QString shipped =
+        QCoreApplication::applicationDirPath() + QStringLiteral("/Translations");
+    const DialogLanguage scanner(shipped);
+    QStringList offered;
+    for (int i = 0; i < scanner.languageCombo()->count(); ++i)
+        offered << scanner.languageCombo()->itemData(i, Qt::UserRole + 1).toString();
+    offered.sort();
+    QStringList built = QStringLiteral(CV_SHIPPED_LANGUAGES).split(QLatin1Char(','));
+    built.sort();
+    QCOMPARE(offered, built);
+
+    if (!QFile::exists(shipped + QStringLiteral("/qt_de.qm")))
+        QSKIP("the toolkit's German catalogue was not found at build time");
+    QTranslator toolkit;
+    QVERIFY(toolkit.load(shipped + QStringLiteral("/qt_de.qm")));
+    QCOMPARE(toolkit.translate("QPlatformTheme", "&Yes"), QStringLiteral("&Ja"));
 }
 
 QTEST_MAIN(TestTranslationLoader)

@@ -1,13 +1,16 @@
 // A minimal serial client for the virtual tester's tests: it opens the port
 // with plain POSIX calls, sends the command bytes, reads until the line has
 // been quiet for a while and writes what it got to a file. On stdout it
-// reports how the bytes came, for the timing checks.
+// reports how the bytes came, for the timing checks, and whether the port
+// hung up and udev announced its removal.
 #include <cerrno>
 #include <chrono>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <libudev.h>
 #include <poll.h>
 #include <string>
 #include <sys/stat.h>
@@ -68,6 +71,7 @@ struct Result
     double maxGapMs = 0;
     int longGaps = 0; // gaps over 200 ms between bytes
     bool hangup = false;
+    int hangupErrno = 0; // 0: end of file
 };
 
 Result readUntilQuiet(int fd, int firstTimeoutMs, int quietMs)
@@ -88,6 +92,7 @@ Result readUntilQuiet(int fd, int firstTimeoutMs, int quietMs)
             continue;
         if (n <= 0) {
             r.hangup = true;
+            r.hangupErrno = n < 0 ? errno : 0;
             break;
         }
         const Clock::time_point now = Clock::now();
@@ -106,6 +111,65 @@ Result readUntilQuiet(int fd, int firstTimeoutMs, int quietMs)
         r.firstToLastMs = std::chrono::duration<double, std::milli>(last - first).count();
     return r;
 }
+
+// Listens for the removal of the tty device from the start, as a program
+// watching for adapters would.
+class RemovalWatch
+{
+public:
+    RemovalWatch() : m_udev(udev_new())
+    {
+        if (!m_udev)
+            return;
+        m_monitor = udev_monitor_new_from_netlink(m_udev, "udev");
+        if (m_monitor) {
+            udev_monitor_filter_add_match_subsystem_devtype(m_monitor, "tty", nullptr);
+            udev_monitor_enable_receiving(m_monitor);
+        }
+    }
+    ~RemovalWatch()
+    {
+        if (m_monitor)
+            udev_monitor_unref(m_monitor);
+        if (m_udev)
+            udev_unref(m_udev);
+    }
+    RemovalWatch(const RemovalWatch &) = delete;
+    RemovalWatch &operator=(const RemovalWatch &) = delete;
+
+    bool waitForRemoval(const char *device, int timeoutMs)
+    {
+        if (!m_monitor)
+            return false;
+        const Clock::time_point end = Clock::now() + std::chrono::milliseconds(timeoutMs);
+        for (;;) {
+            const auto left =
+                std::chrono::duration_cast<std::chrono::milliseconds>(end - Clock::now()).count();
+            if (left <= 0)
+                return false;
+            pollfd p = {udev_monitor_get_fd(m_monitor), POLLIN, 0};
+            const int ready = ::poll(&p, 1, int(left));
+            if (ready < 0 && errno == EINTR)
+                continue;
+            if (ready <= 0)
+                return false;
+            udev_device *dev = udev_monitor_receive_device(m_monitor);
+            if (!dev)
+                continue;
+            const char *action = udev_device_get_action(dev);
+            const char *node = udev_device_get_devnode(dev);
+            const bool removed = action && std::strcmp(action, "remove") == 0 && node &&
+                                 std::strcmp(node, device) == 0;
+            udev_device_unref(dev);
+            if (removed)
+                return true;
+        }
+    }
+
+private:
+    udev *m_udev = nullptr;
+    udev_monitor *m_monitor = nullptr;
+};
 
 } // namespace
 
@@ -129,17 +193,21 @@ int main(int argc, char *argv[])
             sessions = std::atoi(argv[arg + 1]);
         else if (option == "--exit-code")
             exitCode = std::atoi(argv[arg + 1]);
+        else if (option == "--ignore-term" && std::strcmp(argv[arg + 1], "1") == 0)
+            std::signal(SIGTERM, SIG_IGN);
         else
             break;
     }
     if (argc - arg != 2) {
-        std::fprintf(stderr, "usage: %s [--send BYTES] [--first-timeout MS] [--quiet MS] "
-                             "[--sessions N] [--exit-code N] DEVICE OUTPUT\n",
+        std::fprintf(stderr,
+                     "usage: %s [--send BYTES] [--first-timeout MS] [--quiet MS] "
+                     "[--sessions N] [--exit-code N] [--ignore-term 1] DEVICE OUTPUT\n",
                      argv[0]);
         return 2;
     }
     const char *device = argv[arg];
     const std::string output = argv[arg + 1];
+    RemovalWatch watch;
 
     for (int session = 1; session <= sessions; ++session) {
         const int fd = ::open(device, O_RDWR | O_NOCTTY | O_CLOEXEC);
@@ -169,10 +237,11 @@ int main(int argc, char *argv[])
         }
         struct stat st;
         const bool gone = r.hangup && ::stat(device, &st) < 0 && errno == ENOENT;
+        const bool removed = r.hangup && watch.waitForRemoval(device, 10000);
         std::printf("session=%d bytes=%zu first_to_last_ms=%.0f max_gap_ms=%.0f long_gaps=%d "
-                    "hangup=%d gone=%d\n",
+                    "hangup=%d hangup_errno=%d gone=%d removed=%d\n",
                     session, r.data.size(), r.firstToLastMs, r.maxGapMs, r.longGaps, r.hangup,
-                    gone);
+                    r.hangupErrno, gone, removed);
         std::fflush(stdout);
         if (r.hangup)
             break;

@@ -1,18 +1,29 @@
 #include "mainwindow.h"
 
+#include "connectionfailureadvice.h"
 #include "dialoglanguage.h"
 #include "languagesettings.h"
+#include "openfailure.h"
 #include "portenumerator.h"
 #include "resourcebundle.h"
+#include "serialportsettings.h"
 #include "settingskeys.h"
+#include "winserialdeviceasync.h"
 
 #include <QCoreApplication>
 #include <QDesktopServices>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QLabel>
 #include <QLocale>
 #include <QMessageBox>
 #include <QProgressBar>
+#include <QSaveFile>
 #include <QSettings>
+#include <QTextCursor>
 #include <QUrl>
+
+#include <cstring>
 
 namespace {
 
@@ -30,6 +41,13 @@ QString portToolTip(const PortInfo &port)
         tip += ids;
     }
     return tip;
+}
+
+QString receivedBytesText(qint64 count)
+{
+    return QCoreApplication::translate("MainWindow", "%1 bytes received",
+                                       "Counter beside the busy indicator during a download")
+        .arg(QLocale().toString(count));
 }
 
 } // namespace
@@ -76,6 +94,8 @@ MainWindow::MainWindow(QWidget *parent, Qt::WindowFlags flags) : QMainWindow(par
                        "QProgressBar::chunk:horizontal { background: qlineargradient(x1: 0, y1: "
                        "0.5, x2: 1, y2: 0.5, stop: 0 orange, stop: 1 white); }"));
 
+    byteCounter = new QLabel;
+
     ui.statusBar->setStyleSheet(
         QStringLiteral("QStatusBar { background-color: #FFFFFF; border-top: 1px solid gray; }"));
     ui.statusBar->setMinimumHeight(30);
@@ -111,6 +131,7 @@ MainWindow::~MainWindow()
         settings.setValue(SettingsKeys::devicePortName, ui.comPorts->currentText());
     }
     delete progressBar;
+    delete byteCounter;
 }
 
 void MainWindow::changeLanguage()
@@ -151,32 +172,213 @@ void MainWindow::refreshPorts()
 
 void MainWindow::download()
 {
-    // Built with the download.
-}
+    ui.downloadBtn->hide();
+    ui.cancelBtn->show();
+    ui.openBtn->hide();
+    ui.saveBtn->hide();
+    ui.actionRefreshPorts->setEnabled(false);
+    ui.actionChangeLanguage->setEnabled(false);
+    ui.comPorts->setEnabled(false);
 
-void MainWindow::cancelDownload()
-{
-    // Built with the download.
+    ui.statusBar->showMessage(tr("Now initiate the download on the tester"));
+    byteCounter->setText(receivedBytesText(0));
+    ui.statusBar->addPermanentWidget(byteCounter, 0);
+    byteCounter->show();
+    ui.statusBar->addPermanentWidget(progressBar, 0);
+    progressBar->show();
+
+    const QString portName = ui.comPorts->itemData(ui.comPorts->currentIndex()).toString();
+    serialPort = new Cv::WinSerialDeviceAsync(this, portName);
+
+    auto *settings = new Cv::SerialPortSettings;
+    settings->setBaudRate(9600);
+    settings->setByteSize(8);
+    settings->setStopBits(ONESTOPBIT);
+    settings->setFBinary(1);
+    settings->setFParity(0);
+    settings->setParity(NOPARITY);
+    settings->setFOutxDsrFlow(0);
+    settings->setFDsrSensitivity(0);
+    settings->setFDtrControl(DTR_CONTROL_ENABLE);
+    settings->setFOutxCtsFlow(0);
+    settings->setFRtsControl(RTS_CONTROL_ENABLE);
+    settings->setFOutX(0);
+    settings->setFInX(0);
+    settings->setXonChar(0x11);
+    settings->setXoffChar(0x13);
+    settings->setEvtChar(0);
+    settings->setXonLim(100);
+    settings->setXoffLim(100);
+    settings->setFTXContinueOnXoff(1);
+    settings->setFErrorChar(0);
+    settings->setFNull(0);
+    settings->setFAbortOnError(0);
+    serialPort->setSettings(settings);
+
+    ui.outputTextEdit->clear();
+    dataReceived = false;
+    receivedData.clear();
+
+    if (serialPort->open(QIODevice::ReadWrite)) {
+        connect(serialPort, &QIODevice::readyRead, this, &MainWindow::readyRead);
+        connect(serialPort, &Cv::WinSerialDeviceAsync::readTimeOut, this, &MainWindow::readTimeOut);
+        serialPort->write("SYST:REM\r\n");
+        serialPort->write("MEM:DATA? ALL\r\n");
+        return;
+    }
+
+    const Cv::OpenFailure failure = Cv::describeOpenFailure(portName, serialPort->lastErrorCode(),
+                                                            serialPort->lastSystemError());
+    QMessageBox box(this);
+    box.setIcon(QMessageBox::Warning);
+    box.setText(tr("Failed to connect. Please check the device is connected and switched on"));
+    box.setInformativeText(connectionFailureAdvice(failure, ui.comPorts->currentText()));
+    box.setStandardButtons(QMessageBox::Ok);
+    box.exec();
+    cancelDownload();
 }
 
 void MainWindow::readyRead()
 {
-    // Built with the download.
+    if (!serialPort)
+        return;
+
+    const QByteArray chunk = serialPort->readAll();
+    if (!chunk.isEmpty())
+        dataReceived = true;
+
+    ui.statusBar->showMessage(tr("Downloading..."));
+
+    // The pane shows the text up to a zero byte, as the tester's records are
+    // text; the raw bytes, zeros included, are kept for the file.
+    const qsizetype textLength = qsizetype(qstrnlen(chunk.constData(), size_t(chunk.size())));
+    QString text = QString::fromLatin1(chunk.constData(), textLength);
+    text.remove(QLatin1Char('\r'));
+
+    // Always at the end of the text: the user may have clicked or selected
+    // something in the pane, and the records must not land there.
+    QPlainTextEdit *pane = ui.outputTextEdit;
+    const bool following = !pane->textCursor().hasSelection();
+    QTextCursor end(pane->document());
+    end.movePosition(QTextCursor::End);
+    end.insertText(text);
+    // A selection is kept, and so is the view on it, until the user lets go.
+    if (following) {
+        pane->moveCursor(QTextCursor::End);
+        pane->ensureCursorVisible();
+    }
+
+    receivedData.append(chunk);
+    byteCounter->setText(receivedBytesText(receivedData.size()));
 }
 
 void MainWindow::readTimeOut()
 {
-    // Built with the download.
+    if (!serialPort || !dataReceived)
+        return;
+
+    cancelDownload();
+    QCoreApplication::processEvents();
+    saveFile();
+}
+
+void MainWindow::cancelDownload()
+{
+    if (!serialPort)
+        return;
+
+    ui.downloadBtn->show();
+    ui.cancelBtn->hide();
+    ui.openBtn->setVisible(!receivedData.isEmpty());
+    ui.saveBtn->setVisible(dataReceived);
+    ui.actionRefreshPorts->setEnabled(true);
+    ui.actionChangeLanguage->setEnabled(true);
+    ui.comPorts->setEnabled(true);
+    ui.statusBar->clearMessage();
+    ui.statusBar->removeWidget(progressBar);
+    ui.statusBar->removeWidget(byteCounter);
+
+    // This may run inside the device's own notification, so the device goes
+    // only when control is back in the event loop; nothing it still has
+    // queued reaches the window after this point.
+    serialPort->close();
+    disconnect(serialPort, nullptr, this, nullptr);
+    serialPort->deleteLater();
+    serialPort = nullptr;
 }
 
 void MainWindow::openFile()
 {
-    // Built with the download.
+    QDesktopServices::openUrl(QUrl::fromLocalFile(lastSavedFilePath));
 }
 
 void MainWindow::saveFile()
 {
-    // Built with the download.
+    QByteArray data = receivedData;
+
+    const QString csvFilter = tr("Comma Separated Value files (*.csv)");
+    const QString filter = QStringLiteral("%1;;%2;;%3")
+                               .arg(csvFilter, tr("Text files (*.txt)"), tr("All files (*.*)"));
+    const QString startPath = QSettings().value(SettingsKeys::deviceLastSavedFilePath).toString();
+    QString selectedFilter = csvFilter;
+    const QString path = QFileDialog::getSaveFileName(this, tr("Save downloaded data to file"),
+                                                      startPath, filter, &selectedFilter);
+    lastSavedFilePath = path;
+    if (path.isEmpty())
+        return;
+
+    const bool csv =
+        QFileInfo(path).suffix().compare(QLatin1String("csv"), Qt::CaseInsensitive) == 0;
+    if (csv && QLocale().language() == QLocale::German) {
+        const QVariant stored = QSettings().value(SettingsKeys::convertData);
+        bool convert;
+        if (stored.isNull()) {
+            QMessageBox question(this);
+            question.setText(tr("Would you like to convert the data to German format?"));
+            question.setInformativeText(
+                tr("Decimal points will be replaced by commas and the commas "
+                   "separating fields will be replaced by semi-colons."));
+            question.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+            question.setIcon(QMessageBox::Question);
+            convert = question.exec() == QMessageBox::Yes;
+        } else {
+            convert = stored.toBool();
+        }
+        if (convert) {
+            // Commas first: the decimal commas made next must stay commas.
+            data.replace(',', ';');
+            data.replace('.', ',');
+        }
+        QSettings().setValue(SettingsKeys::convertData, convert);
+    }
+
+    // The chosen file is replaced only once every byte is on the disk, so a
+    // failed save never leaves a good file truncated.
+    QSaveFile file(path);
+    bool saved = file.open(QIODevice::WriteOnly);
+    if (saved && file.write(data) != data.size())
+        saved = false;
+    if (saved)
+        saved = file.commit();
+    else
+        file.cancelWriting();
+
+    if (!saved) {
+        QMessageBox box(this);
+        box.setIcon(QMessageBox::Warning);
+        box.setText(tr("Error opening \"%1\" for writing. Is it open already or read only?",
+                       "The %1 will be replaced with the a file name. Please do not remove it in "
+                       "your translation!")
+                        .arg(path));
+        box.setInformativeText(file.errorString());
+        box.setStandardButtons(QMessageBox::Ok);
+        box.exec();
+        return;
+    }
+
+    ui.openBtn->show();
+    ui.statusBar->showMessage(tr("File successfully saved"), 3000);
+    QSettings().setValue(SettingsKeys::deviceLastSavedFilePath, path);
 }
 
 void MainWindow::showAbout()
@@ -199,6 +401,5 @@ void MainWindow::showHelp()
 
 void MainWindow::convertDataToggled(bool checked)
 {
-    // Built with the download.
-    Q_UNUSED(checked);
+    QSettings().setValue(SettingsKeys::convertData, checked);
 }

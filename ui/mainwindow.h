@@ -6,6 +6,7 @@
 #include <QMainWindow>
 #include <QString>
 
+class QLabel;
 class QProgressBar;
 
 namespace Cv {
@@ -34,6 +35,7 @@ private:
     QByteArray receivedData;
     QProgressBar *progressBar = nullptr; // owned; lives in the status bar only while downloading
     QString lastSavedFilePath;
+    QLabel *byteCounter = nullptr; // owned; beside progressBar during a download
 
 private slots:
     void changeLanguage();

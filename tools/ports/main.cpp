@@ -41,9 +41,9 @@ int main()
         return 0;
     }
 
-    const QStringList header = {QStringLiteral("Port"),       QStringLiteral("Open name"),
-                                QStringLiteral("VID"),        QStringLiteral("PID"),
-                                QStringLiteral("Enumerator"), QStringLiteral("Friendly name"),
+    const QStringList header = {QStringLiteral("Port"),         QStringLiteral("Open name"),
+                                QStringLiteral("VID"),          QStringLiteral("PID"),
+                                QStringLiteral("Enumerator"),   QStringLiteral("Friendly name"),
                                 QStringLiteral("Physical name")};
     QList<QStringList> rows;
     for (const PortInfo &port : ports) {

@@ -1,16 +1,23 @@
 #include "childprocess.h"
 
 #include <QByteArray>
+#include <QStandardPaths>
 
 #include <cerrno>
 #include <csignal>
 #include <cstring>
 #include <fcntl.h>
 #include <sys/prctl.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <time.h>
 #include <unistd.h>
 #include <vector>
+
+namespace {
+// The kernel's signal set, not libc's larger sigset_t.
+constexpr long kernelSigsetSize = _NSIG / 8;
+} // namespace
 
 ChildProcess::~ChildProcess()
 {
@@ -24,40 +31,58 @@ bool ChildProcess::start(const QStringList &command, const sigset_t &originalMas
         m_errorString = QStringLiteral("no command given");
         return false;
     }
-    // Everything the child needs is prepared before fork(): between fork()
-    // and exec only async-signal-safe calls are made.
+    const QString wrapper = QStandardPaths::findExecutable(QStringLiteral("umockdev-wrapper"));
+    if (wrapper.isEmpty()) {
+        m_errorString = QStringLiteral("cannot start %1: umockdev-wrapper is not installed")
+                            .arg(command.first());
+        return false;
+    }
+    // Everything the child needs is prepared before fork(). The tester has
+    // threads (the bed's worker) and runs under umockdev's preload library,
+    // whose wrappers take locks another thread may have held at the fork: the
+    // child therefore goes straight to the kernel until exec.
+    const QByteArray path = wrapper.toLocal8Bit();
     std::vector<QByteArray> storage;
-    storage.push_back(QByteArrayLiteral("umockdev-wrapper"));
+    storage.push_back(path);
     for (const QString &arg : command)
         storage.push_back(arg.toLocal8Bit());
     std::vector<char *> argv;
     for (QByteArray &arg : storage)
         argv.push_back(arg.data());
     argv.push_back(nullptr);
-    const pid_t parent = ::getpid();
-
-    const pid_t pid = ::fork();
-    if (pid < 0) {
-        m_errorString = QStringLiteral("cannot start %1: %2")
+    int null;
+    do {
+        null = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
+    } while (null < 0 && errno == EINTR);
+    if (null < 0) {
+        m_errorString = QStringLiteral("cannot start %1: /dev/null: %2")
                             .arg(command.first(), QString::fromLocal8Bit(strerror(errno)));
         return false;
     }
+    const pid_t parent = ::getpid();
+
+    const pid_t pid = ::fork();
     if (pid == 0) {
-        ::prctl(PR_SET_PDEATHSIG, SIGTERM);
-        if (::getppid() != parent)
-            ::_exit(127);
-        const int null = ::open("/dev/null", O_RDONLY);
-        if (null >= 0) {
-            ::dup2(null, STDIN_FILENO);
-            if (null != STDIN_FILENO)
-                ::close(null);
-        }
-        ::signal(SIGPIPE, SIG_DFL);
-        ::sigprocmask(SIG_SETMASK, &originalMask, nullptr);
-        ::execvp(argv[0], argv.data());
+        ::syscall(SYS_prctl, PR_SET_PDEATHSIG, SIGTERM, 0, 0, 0);
+        if (::syscall(SYS_getppid) != parent)
+            ::syscall(SYS_exit_group, 127);
+        // The program reads no terminal input: that belongs to the tester.
+        if (null == STDIN_FILENO)
+            ::syscall(SYS_fcntl, null, F_SETFD, 0);
+        else
+            ::syscall(SYS_dup3, null, STDIN_FILENO, 0);
+        ::syscall(SYS_rt_sigprocmask, SIG_SETMASK, &originalMask, nullptr, kernelSigsetSize);
+        ::syscall(SYS_execve, argv[0], argv.data(), environ);
         static const char message[] = "velmora-virtual-tester: cannot run umockdev-wrapper\n";
-        [[maybe_unused]] const ssize_t ignored = ::write(STDERR_FILENO, message, sizeof message - 1);
-        ::_exit(127);
+        ::syscall(SYS_write, STDERR_FILENO, message, sizeof message - 1);
+        ::syscall(SYS_exit_group, 127);
+    }
+    const int forkError = errno;
+    ::close(null);
+    if (pid < 0) {
+        m_errorString = QStringLiteral("cannot start %1: %2")
+                            .arg(command.first(), QString::fromLocal8Bit(strerror(forkError)));
+        return false;
     }
     m_pid = pid;
     m_exited = false;

@@ -7,6 +7,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <sys/ioctl.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
 namespace {
@@ -23,7 +24,8 @@ const char *const removalOrder[] = {
 
 QString systemError(const char *what)
 {
-    return QStringLiteral("%1: %2").arg(QLatin1String(what), QString::fromLocal8Bit(strerror(errno)));
+    return QStringLiteral("%1: %2").arg(QLatin1String(what),
+                                        QString::fromLocal8Bit(strerror(errno)));
 }
 
 } // namespace
@@ -179,7 +181,9 @@ QString TestBed::rootDir() const
 int TestBed::unreadBytes() const
 {
     int count = 0;
-    if (m_holdFd < 0 || ::ioctl(m_holdFd, FIONREAD, &count) < 0)
+    // Straight to the kernel: umockdev's preload library, which the tester
+    // runs under, wraps ioctl() and does not pass this one on.
+    if (m_holdFd < 0 || ::syscall(SYS_ioctl, m_holdFd, FIONREAD, &count) < 0)
         return -1;
     return count;
 }

@@ -34,8 +34,7 @@ double seconds(VirtualTester::Clock::duration d)
 
 } // namespace
 
-VirtualTester::VirtualTester(const TesterOptions &options)
-    : m_options(options)
+VirtualTester::VirtualTester(const TesterOptions &options) : m_options(options)
 {
     sigemptyset(&m_originalMask);
 }
@@ -44,10 +43,10 @@ VirtualTester::~VirtualTester()
 {
     if (m_child.running())
         m_child.terminate(childGraceMs);
-    if (m_signalFd >= 0) {
+    // The signals stay blocked: one still pending (a second Ctrl+C) would
+    // end the process here, before the bed is cleaned away.
+    if (m_signalFd >= 0)
         ::close(m_signalFd);
-        ::sigprocmask(SIG_SETMASK, &m_originalMask, nullptr);
-    }
 }
 
 void VirtualTester::say(const QString &text) const
@@ -77,13 +76,20 @@ bool VirtualTester::setUp()
     sigemptyset(&mask);
     for (const int signal : {SIGINT, SIGTERM, SIGHUP, SIGCHLD})
         sigaddset(&mask, signal);
-    if (::sigprocmask(SIG_BLOCK, &mask, &m_originalMask) < 0) {
-        say(QStringLiteral("cannot block signals: %1").arg(QString::fromLocal8Bit(strerror(errno))));
+    // A reader of our output going away must not end the tester either:
+    // blocked (not ignored, which the program would inherit), SIGPIPE only
+    // turns into EPIPE. It is not read from the descriptor.
+    sigset_t blocked = mask;
+    sigaddset(&blocked, SIGPIPE);
+    if (::sigprocmask(SIG_BLOCK, &blocked, &m_originalMask) < 0) {
+        say(QStringLiteral("cannot block signals: %1")
+                .arg(QString::fromLocal8Bit(strerror(errno))));
         return false;
     }
     m_signalFd = ::signalfd(-1, &mask, SFD_NONBLOCK | SFD_CLOEXEC);
     if (m_signalFd < 0) {
-        say(QStringLiteral("cannot watch signals: %1").arg(QString::fromLocal8Bit(strerror(errno))));
+        say(QStringLiteral("cannot watch signals: %1")
+                .arg(QString::fromLocal8Bit(strerror(errno))));
         ::sigprocmask(SIG_SETMASK, &m_originalMask, nullptr);
         return false;
     }
@@ -141,7 +147,7 @@ int VirtualTester::run()
                m_phase == Phase::Draining) {
         abandonSession(QStringLiteral("the transfer did not finish (%1 of %2 bytes sent)")
                            .arg(m_sender ? m_sender->sent() : 0)
-                           .arg(m_sender ? m_sender->total() : m_records.size()));
+                           .arg(m_records.size()));
     }
     if (!m_ignored.isEmpty())
         reportIgnored();
@@ -150,12 +156,13 @@ int VirtualTester::run()
         m_child.terminate(childGraceMs);
     }
 
-    QString summary = QStringLiteral("summary: %1 download(s) answered, %2 failed; %3 bytes received, "
-                                     "%4 bytes sent")
-                          .arg(m_sessionsOk)
-                          .arg(m_sessionsFailed)
-                          .arg(m_bytesReceived)
-                          .arg(m_bytesSent);
+    QString summary =
+        QStringLiteral("summary: %1 download(s) answered, %2 failed; %3 bytes received, "
+                       "%4 bytes sent")
+            .arg(m_sessionsOk)
+            .arg(m_sessionsFailed)
+            .arg(m_bytesReceived)
+            .arg(m_bytesSent);
     if (!m_options.command.isEmpty())
         summary += QStringLiteral("; program %1").arg(m_child.describeExit());
     say(summary);
@@ -331,8 +338,8 @@ void VirtualTester::advance(Clock::time_point now)
     case Phase::WaitingForCommands:
         if (!m_check.received().isEmpty()) {
             const Clock::duration quiet = now - m_lastByteAt;
-            if (quiet >= (m_check.decided() ? Clock::duration(settleTime)
-                                            : Clock::duration(incompleteTime)))
+            if (quiet >=
+                (m_check.decided() ? Clock::duration(settleTime) : Clock::duration(incompleteTime)))
                 finishCheck(now);
         }
         break;

@@ -25,8 +25,10 @@ public:
     VirtualTester(const VirtualTester &) = delete;
     VirtualTester &operator=(const VirtualTester &) = delete;
 
-    // The exit status: 0 when every download went right (and the program
-    // ended with 0), otherwise non-zero; see the README for the values.
+    // The exit status: the program's own when every download went right, 1
+    // when one went wrong, 2 when the bed could not be set up, 124 after
+    // --timeout, 128 + the signal that ended the run. Without a program: 0
+    // when every download went right, otherwise 1.
     int run();
 
 private:

@@ -1,0 +1,658 @@
+#include "mainwindow.h"
+#include "serialfixtures.h"
+#include "settingskeys.h"
+#include "winserialdeviceasync.h"
+
+#include <QComboBox>
+#include <QDesktopServices>
+#include <QFileDialog>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QPointer>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QSettings>
+#include <QStatusBar>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <atomic>
+#include <chrono>
+#include <csignal>
+#include <functional>
+#include <sys/file.h>
+#include <sys/resource.h>
+#include <thread>
+
+namespace {
+
+const QByteArray commands = QByteArrayLiteral("SYST:REM\r\nMEM:DATA? ALL\r\n");
+
+template<typename T> T *child(const QWidget &window, const char *name)
+{
+    return window.findChild<T *>(QLatin1StringView(name));
+}
+
+void usePort(MainWindow &window, const QString &openName)
+{
+    QComboBox *ports = child<QComboBox>(window, "comPorts");
+    ports->clear();
+    if (!openName.isNull())
+        ports->addItem(QStringLiteral("pty"), openName);
+}
+
+// Answers each modal dialog that comes up while it lives; an answer runs
+// inside the dialog's own event loop.
+class ModalAnswers : public QObject
+{
+public:
+    explicit ModalAnswers(std::function<void(QWidget *)> answer) : answer(std::move(answer))
+    {
+        timer.setInterval(10);
+        connect(&timer, &QTimer::timeout, this, [this] {
+            QWidget *modal = QApplication::activeModalWidget();
+            if (!modal)
+                return;
+            // A dialog still up a while after its answer did not take it
+            // (a file dialog busy reading its folder): answer it again.
+            if (modal == answered.data() && sinceAnswer.elapsed() < 500)
+                return;
+            if (modal != answered.data()) {
+                classes << QString::fromLatin1(modal->metaObject()->className());
+                if (auto *box = qobject_cast<QMessageBox *>(modal))
+                    texts << box->text() << box->informativeText();
+            }
+            answered = modal;
+            sinceAnswer.start();
+            this->answer(modal);
+        });
+        timer.start();
+    }
+
+    bool shown() const { return !classes.isEmpty(); }
+    qsizetype count(const char *className) const { return classes.count(QLatin1String(className)); }
+
+    QStringList classes;
+    QStringList texts; // text and informative text of each message box
+
+private:
+    std::function<void(QWidget *)> answer;
+    QTimer timer;
+    QPointer<QWidget> answered;
+    QElapsedTimer sinceAnswer;
+};
+
+void chooseFile(QWidget *modal, const QString &path)
+{
+    auto *dialog = qobject_cast<QFileDialog *>(modal);
+    if (!dialog) {
+        modal->close();
+        return;
+    }
+    // The name goes into the name field itself: selectFile() of a path in
+    // another folder races with the dialog reading that folder.
+    const QFileInfo target(path);
+    dialog->setDirectory(target.absolutePath());
+    if (auto *name = dialog->findChild<QLineEdit *>(QStringLiteral("fileNameEdit")))
+        name->setText(target.fileName());
+    else
+        dialog->selectFile(path);
+    QMetaObject::invokeMethod(dialog, "accept", Qt::QueuedConnection);
+}
+
+void pressButton(QWidget *modal, QMessageBox::StandardButton which)
+{
+    auto *box = qobject_cast<QMessageBox *>(modal);
+    if (box && box->button(which))
+        box->button(which)->click();
+    else
+        modal->close();
+}
+
+QByteArray fileBytes(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+bool writeFile(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
+
+QString counterText(const MainWindow &window)
+{
+    for (const QLabel *label : window.statusBar()->findChildren<QLabel *>()) {
+        if (label->isVisible() && label->text().contains(QLatin1String("bytes received")))
+            return label->text();
+    }
+    return {};
+}
+
+bool deviceGone(const MainWindow &window)
+{
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    return window.findChildren<Cv::WinSerialDeviceAsync *>().isEmpty();
+}
+
+// Sends a line every few milliseconds, well inside the quiet time, until told
+// to stop: a transfer that goes on while the test does something else.
+class SlowTester
+{
+public:
+    explicit SlowTester(PtyPair &pty)
+        : thread([this, &pty] {
+            for (int i = 0; !stopRequested; ++i) {
+                const QByteArray line = "line " + QByteArray::number(i) + "\r\n";
+                if (!pty.write(line))
+                    break;
+                sent += line;
+                std::this_thread::sleep_for(std::chrono::milliseconds(5));
+            }
+        })
+    {}
+    ~SlowTester() { finish(); }
+
+    QByteArray finish()
+    {
+        stopRequested = true;
+        if (thread.joinable())
+            thread.join();
+        return sent;
+    }
+
+private:
+    std::atomic<bool> stopRequested = false;
+    QByteArray sent;
+    std::thread thread;
+};
+
+} // namespace
+
+class TestDownload : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+
+    void downloadEndsOnQuietLineAndSaves();
+    void quietLineBeforeDataKeepsWaiting();
+    void chunkTextStopsAtZeroByteAndDropsCarriageReturns();
+    void chunksGoToTheEndWhateverTheUserSelects();
+    void cancelOffersSaveOnlyAfterData();
+    void connectionFailureSaysWhy_data();
+    void connectionFailureSaysWhy();
+    void closingTheWindowMidDownloadReleasesThePort();
+
+    void germanConversion_data();
+    void germanConversion();
+    void failedSaveKeepsEverything_data();
+    void failedSaveKeepsEverything();
+    void cancelledDialogOpensNothing();
+
+public slots:
+    void openUrl(const QUrl &url) { openedUrls.append(url); }
+
+private:
+    QList<QUrl> openedUrls;
+
+    // Runs a download over the pty that receives these bytes and is then
+    // cancelled, leaving the window idle with the bytes kept.
+    bool receive(MainWindow &window, PtyPair &pty, const QByteArray &bytes);
+
+    QTemporaryDir dir;
+};
+
+void TestDownload::initTestCase()
+{
+    QVERIFY(dir.isValid());
+    // Save dialogs must not wander into the user's folders.
+    QSettings().clear();
+}
+
+void TestDownload::init()
+{
+    QSettings().clear();
+    QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+}
+
+bool TestDownload::receive(MainWindow &window, PtyPair &pty, const QByteArray &bytes)
+{
+    usePort(window, pty.slavePath());
+    child<QPushButton>(window, "downloadBtn")->click();
+    if (pty.read(commands.size()) != commands)
+        return false;
+    pty.write(bytes);
+    const QString expected =
+        QStringLiteral("%1 bytes received").arg(QLocale().toString(bytes.size()));
+    if (!QTest::qWaitFor([&] { return counterText(window) == expected; }, 10000))
+        return false;
+    child<QPushButton>(window, "cancelBtn")->click();
+    return deviceGone(window);
+}
+
+void TestDownload::downloadEndsOnQuietLineAndSaves()
+{
+    PtyPair pty;
+    QVERIFY(pty.isValid());
+    MainWindow window;
+    window.show();
+    usePort(window, pty.slavePath());
+
+    child<QPushButton>(window, "downloadBtn")->click();
+
+    QVERIFY(!child<QPushButton>(window, "downloadBtn")->isVisible());
+    QVERIFY(child<QPushButton>(window, "cancelBtn")->isVisible());
+    QVERIFY(!child<QComboBox>(window, "comPorts")->isEnabled());
+    QVERIFY(!child<QAction>(window, "actionRefreshPorts")->isEnabled());
+    QCOMPARE(window.statusBar()->currentMessage(), "Now initiate the download on the tester");
+    QVERIFY(window.statusBar()->findChild<QProgressBar *>()->isVisible());
+
+    // Exactly the two commands, and nothing after them.
+    QCOMPARE(pty.read(commands.size()), commands);
+    QCOMPARE(pty.drain(200), QByteArray());
+
+    const QString path = dir.filePath(QStringLiteral("records.csv"));
+    ModalAnswers save([&](QWidget *modal) { chooseFile(modal, path); });
+
+    // Both lines well within the quiet time, so they make one transfer.
+    const QByteArray records("a,b\r\nc,d\r\n");
+    QVERIFY(pty.write(records));
+    QTRY_VERIFY_WITH_TIMEOUT(save.shown(), 10000);
+    QTRY_COMPARE(fileBytes(path), records);
+    QCOMPARE(child<QPlainTextEdit>(window, "outputTextEdit")->toPlainText(), "a,b\nc,d\n");
+    QCOMPARE(window.statusBar()->currentMessage(), "File successfully saved");
+    QCOMPARE(QSettings().value(SettingsKeys::deviceLastSavedFilePath).toString(), path);
+    QVERIFY(child<QPushButton>(window, "openBtn")->isVisible());
+    QVERIFY(child<QPushButton>(window, "saveBtn")->isVisible());
+    QVERIFY(child<QPushButton>(window, "downloadBtn")->isVisible());
+    QVERIFY(child<QComboBox>(window, "comPorts")->isEnabled());
+    QVERIFY(!window.statusBar()->findChild<QProgressBar *>()->isVisible());
+    QVERIFY(deviceGone(window));
+    QCOMPARE(pty.drain(100), QByteArray());
+}
+
+void TestDownload::quietLineBeforeDataKeepsWaiting()
+{
+    PtyPair pty;
+    QVERIFY(pty.isValid());
+    MainWindow window;
+    window.show();
+    usePort(window, pty.slavePath());
+    child<QPushButton>(window, "downloadBtn")->click();
+    QCOMPARE(pty.read(commands.size()), commands);
+
+    // Several quiet-line notifications come and go; the download waits.
+    QTest::qWait(400);
+    QVERIFY(child<QPushButton>(window, "cancelBtn")->isVisible());
+    QVERIFY(!QApplication::activeModalWidget());
+    QCOMPARE(window.statusBar()->currentMessage(), "Now initiate the download on the tester");
+
+    child<QPushButton>(window, "cancelBtn")->click();
+    QVERIFY(!child<QPushButton>(window, "saveBtn")->isVisible());
+    QVERIFY(!child<QPushButton>(window, "openBtn")->isVisible());
+    QVERIFY(child<QPlainTextEdit>(window, "outputTextEdit")->toPlainText().isEmpty());
+    QVERIFY(window.statusBar()->currentMessage().isEmpty());
+    QVERIFY(deviceGone(window));
+}
+
+void TestDownload::chunkTextStopsAtZeroByteAndDropsCarriageReturns()
+{
+    PtyPair pty;
+    QVERIFY(pty.isValid());
+    MainWindow window;
+    window.show();
+    const QByteArray bytes("ab\r\x00"
+                           "cd\r\nef",
+                           9);
+    QVERIFY(receive(window, pty, bytes));
+
+    QCOMPARE(child<QPlainTextEdit>(window, "outputTextEdit")->toPlainText(), "ab");
+
+    // The file gets every byte, the zero and what follows included.
+    const QString path = dir.filePath(QStringLiteral("zero.txt"));
+    ModalAnswers save([&](QWidget *modal) { chooseFile(modal, path); });
+    QMetaObject::invokeMethod(&window, "saveFile");
+    QVERIFY(save.shown());
+    QCOMPARE(fileBytes(path), bytes);
+}
+
+void TestDownload::chunksGoToTheEndWhateverTheUserSelects()
+{
+    PtyPair pty;
+    QVERIFY(pty.isValid());
+    MainWindow window;
+    window.show();
+    usePort(window, pty.slavePath());
+    child<QPushButton>(window, "downloadBtn")->click();
+    QCOMPARE(pty.read(commands.size()), commands);
+
+    auto *pane = child<QPlainTextEdit>(window, "outputTextEdit");
+    SlowTester tester(pty);
+    QTRY_VERIFY(pane->toPlainText().size() > 20);
+
+    // The technician selects a word to copy it while the records keep coming.
+    QTextCursor selection = pane->textCursor();
+    selection.setPosition(0);
+    selection.setPosition(4, QTextCursor::KeepAnchor);
+    pane->setTextCursor(selection);
+    const qsizetype before = pane->toPlainText().size();
+    QTRY_VERIFY(pane->toPlainText().size() > before + 20);
+    QCOMPARE(pane->textCursor().selectedText(), "line");
+
+    // A plain click somewhere in the pane.
+    QTextCursor click = pane->textCursor();
+    click.setPosition(3);
+    pane->setTextCursor(click);
+    const qsizetype later = pane->toPlainText().size();
+    QTRY_VERIFY(pane->toPlainText().size() > later + 20);
+
+    ModalAnswers dismiss([](QWidget *modal) { modal->close(); });
+    const QByteArray sent = tester.finish();
+    QTRY_VERIFY(child<QPushButton>(window, "downloadBtn")->isVisible());
+    QCOMPARE(pane->toPlainText(), QString::fromLatin1(QByteArray(sent).replace("\r", "")));
+    QCOMPARE(dismiss.count("QFileDialog"), 1);
+}
+
+void TestDownload::cancelOffersSaveOnlyAfterData()
+{
+    PtyPair pty;
+    QVERIFY(pty.isValid());
+    MainWindow window;
+    window.show();
+    QVERIFY(receive(window, pty, "1,2\r\n"));
+
+    QVERIFY(child<QPushButton>(window, "saveBtn")->isVisible());
+    QVERIFY(child<QPushButton>(window, "openBtn")->isVisible());
+    QVERIFY(counterText(window).isEmpty());
+    QVERIFY(!QApplication::activeModalWidget());
+
+    // What is still on the line after Cancel is never read.
+    QVERIFY(pty.write("3,4\r\n"));
+    QTest::qWait(200);
+    QCOMPARE(child<QPlainTextEdit>(window, "outputTextEdit")->toPlainText(), "1,2\n");
+
+    // A second download starts afresh.
+    usePort(window, pty.slavePath());
+    child<QPushButton>(window, "downloadBtn")->click();
+    QCOMPARE(pty.read(commands.size()), commands);
+    QVERIFY(child<QPlainTextEdit>(window, "outputTextEdit")->toPlainText().isEmpty());
+    QCOMPARE(counterText(window), "0 bytes received");
+    child<QPushButton>(window, "cancelBtn")->click();
+}
+
+void TestDownload::connectionFailureSaysWhy_data()
+{
+    QTest::addColumn<QString>("situation");
+    QTest::addColumn<QString>("advice");
+
+    QTest::newRow("no such port") << "missing"
+                                  << "is not present";
+    QTest::newRow("empty port list") << "none"
+                                     << "No port is selected";
+    QTest::newRow("held by another program") << "busy"
+                                             << "is in use by another program";
+}
+
+void TestDownload::connectionFailureSaysWhy()
+{
+    QFETCH(QString, situation);
+    QFETCH(QString, advice);
+
+    PtyPair pty;
+    QVERIFY(pty.isValid());
+    MainWindow window;
+    window.show();
+
+    // A previous download's text must go even though this one fails.
+    QVERIFY(receive(window, pty, "old\r\n"));
+
+    int holder = -1;
+    if (situation == QLatin1String("missing")) {
+        usePort(window, dir.filePath(QStringLiteral("ttyUSB9")));
+    } else if (situation == QLatin1String("none")) {
+        usePort(window, QString());
+    } else {
+        holder = ::open(QFile::encodeName(pty.slavePath()).constData(), O_RDWR | O_NOCTTY);
+        QVERIFY(holder >= 0);
+        QCOMPARE(::flock(holder, LOCK_EX | LOCK_NB), 0);
+        usePort(window, pty.slavePath());
+    }
+
+    ModalAnswers box([](QWidget *modal) { pressButton(modal, QMessageBox::Ok); });
+    child<QPushButton>(window, "downloadBtn")->click();
+    if (holder >= 0)
+        ::close(holder);
+
+    QCOMPARE(box.count("QMessageBox"), 1);
+    QCOMPARE(box.texts.at(0),
+             "Failed to connect. Please check the device is connected and switched on");
+    QVERIFY2(box.texts.at(1).contains(advice), qPrintable(box.texts.at(1)));
+
+    QVERIFY(child<QPushButton>(window, "downloadBtn")->isVisible());
+    QVERIFY(!child<QPushButton>(window, "cancelBtn")->isVisible());
+    QVERIFY(!child<QPushButton>(window, "saveBtn")->isVisible());
+    QVERIFY(!child<QPushButton>(window, "openBtn")->isVisible());
+    QVERIFY(child<QPlainTextEdit>(window, "outputTextEdit")->toPlainText().isEmpty());
+    QVERIFY(window.statusBar()->currentMessage().isEmpty());
+    QVERIFY(deviceGone(window));
+}
+
+void TestDownload::closingTheWindowMidDownloadReleasesThePort()
+{
+    PtyPair pty;
+    QVERIFY(pty.isValid());
+    SlowTester *tester = nullptr;
+    {
+        MainWindow window;
+        window.show();
+        usePort(window, pty.slavePath());
+        child<QPushButton>(window, "downloadBtn")->click();
+        QCOMPARE(pty.read(commands.size()), commands);
+        tester = new SlowTester(pty);
+        QTRY_VERIFY(!counterText(window).startsWith(QLatin1String("0 ")));
+        window.close();
+        QVERIFY(!QApplication::activeModalWidget());
+    }
+    delete tester;
+    const int fd = ::open(QFile::encodeName(pty.slavePath()).constData(), O_RDWR | O_NOCTTY);
+    QVERIFY(fd >= 0);
+    QCOMPARE(::flock(fd, LOCK_EX | LOCK_NB), 0);
+    ::close(fd);
+}
+
+void TestDownload::germanConversion_data()
+{
+    QTest::addColumn<QLocale>("locale");
+    QTest::addColumn<QVariant>("stored");
+    QTest::addColumn<QString>("fileName");
+    QTest::addColumn<int>("answer"); // the button pressed if asked, 0: no question expected
+    QTest::addColumn<QByteArray>("expected");
+    QTest::addColumn<QVariant>("storedAfter");
+
+    const QByteArray raw("1.5,2.25\r\n12:30:15.5, 01.02.13\r\n");
+    const QByteArray german("1,5;2,25\r\n12:30:15,5; 01,02,13\r\n");
+    const QLocale de(QLocale::German, QLocale::Germany);
+    const QLocale deAt(QLocale::German, QLocale::Austria);
+    const QLocale enDe(QLocale::English, QLocale::Germany);
+
+    QTest::newRow("asked, yes") << de << QVariant() << "data.csv" << int(QMessageBox::Yes) << german
+                                << QVariant(true);
+    QTest::newRow("asked, no") << de << QVariant() << "data.csv" << int(QMessageBox::No) << raw
+                               << QVariant(false);
+    QTest::newRow("stored true, suffix in capitals")
+        << deAt << QVariant(true) << "DATA.CSV" << 0 << german << QVariant(true);
+    QTest::newRow("stored false") << de << QVariant(false) << "data.Csv" << 0 << raw
+                                  << QVariant(false);
+    QTest::newRow("not a csv suffix")
+        << de << QVariant() << "data.csv.txt" << 0 << raw << QVariant();
+    QTest::newRow("no suffix") << de << QVariant(true) << "data" << 0 << raw << QVariant(true);
+    QTest::newRow("English in Germany")
+        << enDe << QVariant(true) << "data.csv" << 0 << raw << QVariant(true);
+    QTest::newRow("English, never asked")
+        << QLocale(QLocale::English) << QVariant() << "data.csv" << 0 << raw << QVariant();
+}
+
+void TestDownload::germanConversion()
+{
+    QFETCH(QLocale, locale);
+    QFETCH(QVariant, stored);
+    QFETCH(QString, fileName);
+    QFETCH(int, answer);
+    QFETCH(QByteArray, expected);
+    QFETCH(QVariant, storedAfter);
+
+    PtyPair pty;
+    QVERIFY(pty.isValid());
+    MainWindow window;
+    window.show();
+    const QByteArray raw("1.5,2.25\r\n12:30:15.5, 01.02.13\r\n");
+    QVERIFY(receive(window, pty, raw));
+
+    QLocale::setDefault(locale);
+    if (stored.isValid())
+        QSettings().setValue(SettingsKeys::convertData, stored);
+
+    const QString path = dir.filePath(QTest::currentDataTag() + QLatin1Char('-') + fileName);
+    {
+        ModalAnswers answers([&](QWidget *modal) {
+            if (qobject_cast<QFileDialog *>(modal))
+                chooseFile(modal, path);
+            else
+                pressButton(modal, QMessageBox::StandardButton(answer ? answer : QMessageBox::Ok));
+        });
+        QMetaObject::invokeMethod(&window, "saveFile");
+        QVERIFY2(answers.count("QMessageBox") == (answer ? 1 : 0),
+                 qPrintable(answers.texts.join(QLatin1Char('|'))));
+        if (answer) {
+            QCOMPARE(answers.texts.at(0), "Would you like to convert the data to German format?");
+        }
+    }
+    QCOMPARE(fileBytes(path), expected);
+    QCOMPARE(QSettings().value(SettingsKeys::convertData), storedAfter);
+
+    // The bytes kept are never converted themselves: a second save without
+    // conversion writes them as they came.
+    QSettings().setValue(SettingsKeys::convertData, false);
+    const QString again = dir.filePath(QTest::currentDataTag() + QLatin1String("-again.csv"));
+    ModalAnswers second([&](QWidget *modal) { chooseFile(modal, again); });
+    QMetaObject::invokeMethod(&window, "saveFile");
+    QCOMPARE(fileBytes(again), raw);
+}
+
+void TestDownload::failedSaveKeepsEverything_data()
+{
+    QTest::addColumn<QString>("situation");
+    QTest::newRow("link into a missing folder") << "link";
+    QTest::newRow("disk full on an existing file") << "full";
+}
+
+void TestDownload::failedSaveKeepsEverything()
+{
+    QFETCH(QString, situation);
+
+    PtyPair pty;
+    QVERIFY(pty.isValid());
+    MainWindow window;
+    window.show();
+    const QByteArray records(64 * 1024, 'x');
+    QVERIFY(receive(window, pty, records));
+
+    // A first save that works, to have something to keep.
+    const QString good = dir.filePath(QTest::currentDataTag() + QLatin1String("-good.txt"));
+    {
+        ModalAnswers save([&](QWidget *modal) { chooseFile(modal, good); });
+        QMetaObject::invokeMethod(&window, "saveFile");
+    }
+    QCOMPARE(QSettings().value(SettingsKeys::deviceLastSavedFilePath).toString(), good);
+    window.statusBar()->clearMessage();
+    child<QPushButton>(window, "openBtn")->hide();
+
+    QString target;
+    const QByteArray previous("the records of yesterday\r\n");
+    if (situation == QLatin1String("link")) {
+        // As on a drive that is not there any more; the file dialog itself
+        // keeps names in missing folders out.
+        target = dir.filePath(QStringLiteral("on-usb-stick.txt"));
+        QVERIFY(QFile::link(dir.filePath(QStringLiteral("unplugged/records.txt")), target));
+    } else {
+        target = dir.filePath(QStringLiteral("yesterday.txt"));
+        QVERIFY(writeFile(target, previous));
+    }
+
+    rlimit saved{};
+    const bool limitFileSize = situation == QLatin1String("full");
+    if (limitFileSize) {
+        // A file size limit makes the write fail as a full disk would.
+        std::signal(SIGXFSZ, SIG_IGN);
+        QCOMPARE(::getrlimit(RLIMIT_FSIZE, &saved), 0);
+        rlimit small = saved;
+        small.rlim_cur = 4096;
+        QCOMPARE(::setrlimit(RLIMIT_FSIZE, &small), 0);
+    }
+
+    ModalAnswers answers([&](QWidget *modal) {
+        if (qobject_cast<QFileDialog *>(modal))
+            chooseFile(modal, target);
+        else if (auto *box = qobject_cast<QMessageBox *>(modal);
+                 box && box->button(QMessageBox::Yes))
+            pressButton(modal, QMessageBox::Yes); // yes, replace the existing file
+        else
+            pressButton(modal, QMessageBox::Ok);
+    });
+    QMetaObject::invokeMethod(&window, "saveFile");
+    if (limitFileSize)
+        QCOMPARE(::setrlimit(RLIMIT_FSIZE, &saved), 0);
+
+    const qsizetype error = answers.texts.indexOf(
+        QStringLiteral("Error opening \"%1\" for writing. Is it open already or read only?")
+            .arg(target));
+    QVERIFY2(error >= 0, qPrintable(answers.texts.join(QLatin1Char('|'))));
+    QVERIFY(!answers.texts.at(error + 1).isEmpty()); // the system's reason
+    QVERIFY(window.statusBar()->currentMessage().isEmpty());
+    QVERIFY(!child<QPushButton>(window, "openBtn")->isVisible());
+    QCOMPARE(QSettings().value(SettingsKeys::deviceLastSavedFilePath).toString(), good);
+    if (limitFileSize)
+        QCOMPARE(fileBytes(target), previous);
+    else
+        QVERIFY(!QFileInfo::exists(target));
+    QCOMPARE(fileBytes(good), records);
+}
+
+void TestDownload::cancelledDialogOpensNothing()
+{
+    PtyPair pty;
+    QVERIFY(pty.isValid());
+    MainWindow window;
+    window.show();
+    QVERIFY(receive(window, pty, "1\r\n"));
+
+    const QString path = dir.filePath(QStringLiteral("opened.csv"));
+    {
+        ModalAnswers save([&](QWidget *modal) { chooseFile(modal, path); });
+        QMetaObject::invokeMethod(&window, "saveFile");
+    }
+    QDesktopServices::setUrlHandler(QStringLiteral("file"), this, "openUrl");
+    child<QPushButton>(window, "openBtn")->click();
+    QCOMPARE(openedUrls, QList<QUrl>{QUrl::fromLocalFile(path)});
+
+    {
+        ModalAnswers cancel([](QWidget *modal) { modal->close(); });
+        QMetaObject::invokeMethod(&window, "saveFile");
+        QCOMPARE(cancel.count("QFileDialog"), 1);
+    }
+    openedUrls.clear();
+    child<QPushButton>(window, "openBtn")->click();
+    QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
+    QVERIFY(openedUrls.isEmpty());
+    // The stored path still names the last file that was saved.
+    QCOMPARE(QSettings().value(SettingsKeys::deviceLastSavedFilePath).toString(), path);
+}
+
+QTEST_MAIN(TestDownload)
+#include "tst_download.moc"

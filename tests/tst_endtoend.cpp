@@ -1,0 +1,103 @@
+// Run inside the virtual tester's test bed: the real window finds the USB
+// adapter, sends the commands, receives the records and saves them.
+#include "mainwindow.h"
+#include "settingskeys.h"
+
+#include <QComboBox>
+#include <QFileDialog>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QPointer>
+#include <QPushButton>
+#include <QSettings>
+#include <QStatusBar>
+#include <QTemporaryDir>
+#include <QtTest>
+
+namespace {
+
+template<typename T> T *child(const QWidget &window, const char *name)
+{
+    return window.findChild<T *>(QLatin1StringView(name));
+}
+
+QByteArray fileBytes(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+} // namespace
+
+class TestEndToEnd : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void downloadFromTheVirtualTester();
+};
+
+void TestEndToEnd::downloadFromTheVirtualTester()
+{
+    const QByteArray records = fileBytes(qEnvironmentVariable("CV_E2E_RECORDS"));
+    QVERIFY(!records.isEmpty());
+    const bool pulledOut = qEnvironmentVariableIsSet("CV_E2E_PULLED_OUT");
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString path = dir.filePath(QStringLiteral("records.csv"));
+    QSettings().clear();
+
+    MainWindow window;
+    window.show();
+    auto *ports = child<QComboBox>(window, "comPorts");
+    QCOMPARE(ports->count(), 1);
+    QCOMPARE(ports->currentText(), "ttyUSB0");
+    QCOMPARE(ports->currentData().toString(), "/dev/ttyUSB0");
+    QVERIFY2(ports->itemData(0, Qt::ToolTipRole).toString().contains(QLatin1String("1209:0001")),
+             qPrintable(ports->itemData(0, Qt::ToolTipRole).toString()));
+
+    // The save dialog comes by itself when the line falls quiet.
+    bool dialogShown = false;
+    QPointer<QWidget> answered;
+    QTimer answer;
+    connect(&answer, &QTimer::timeout, this, [&] {
+        auto *dialog = qobject_cast<QFileDialog *>(QApplication::activeModalWidget());
+        if (!dialog || dialog == answered.data())
+            return;
+        answered = dialog;
+        dialogShown = true;
+        dialog->setDirectory(dir.path());
+        dialog->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"))
+            ->setText(QStringLiteral("records.csv"));
+        QMetaObject::invokeMethod(dialog, "accept", Qt::QueuedConnection);
+    });
+    answer.start(20);
+
+    QElapsedTimer clock;
+    clock.start();
+    child<QPushButton>(window, "downloadBtn")->click();
+    QVERIFY(child<QPushButton>(window, "cancelBtn")->isVisible());
+
+    QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(path), 120000);
+    QVERIFY(dialogShown);
+    const QByteArray saved = fileBytes(path);
+    qInfo("%lld of %lld bytes saved after %lld ms", qint64(saved.size()), qint64(records.size()),
+          clock.elapsed());
+    if (pulledOut) {
+        QVERIFY(!saved.isEmpty());
+        QVERIFY(saved.size() < records.size());
+        QVERIFY(records.startsWith(saved));
+    } else {
+        QCOMPARE(saved.size(), records.size());
+        QVERIFY(saved == records);
+    }
+    QString shown = QString::fromLatin1(saved);
+    shown.remove(QLatin1Char('\r'));
+    QCOMPARE(child<QPlainTextEdit>(window, "outputTextEdit")->toPlainText(), shown);
+    QVERIFY(child<QPushButton>(window, "downloadBtn")->isVisible());
+    QCOMPARE(window.statusBar()->currentMessage(), "File successfully saved");
+}
+
+QTEST_MAIN(TestEndToEnd)
+#include "tst_endtoend.moc"

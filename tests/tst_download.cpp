@@ -181,6 +181,7 @@ private slots:
     void init();
 
     void downloadEndsOnQuietLineAndSaves();
+    void largeTransferOfEveryByteValueSavedIdentically();
     void quietLineBeforeDataKeepsWaiting();
     void chunkTextStopsAtZeroByteAndDropsCarriageReturns();
     void chunksGoToTheEndWhateverTheUserSelects();
@@ -275,6 +276,36 @@ void TestDownload::downloadEndsOnQuietLineAndSaves()
     QVERIFY(!window.statusBar()->findChild<QProgressBar *>()->isVisible());
     QVERIFY(deviceGone(window));
     QCOMPARE(pty.drain(100), QByteArray());
+}
+
+void TestDownload::largeTransferOfEveryByteValueSavedIdentically()
+{
+    PtyPair pty;
+    QVERIFY(pty.isValid());
+    MainWindow window;
+    window.show();
+    usePort(window, pty.slavePath());
+    child<QPushButton>(window, "downloadBtn")->click();
+    QCOMPARE(pty.read(commands.size()), commands);
+
+    // Every byte value, in an order that is not a simple cycle, so that a
+    // lost, doubled or swapped chunk shows.
+    QByteArray records(400 * 1024, Qt::Uninitialized);
+    quint32 state = 12345;
+    for (char &byte : records) {
+        state = state * 1103515245u + 12345u;
+        byte = char(state >> 23);
+    }
+    for (int value = 0; value < 256; ++value)
+        records[value] = char(value);
+
+    const QString path = dir.filePath(QStringLiteral("every-byte.bin"));
+    ModalAnswers save([&](QWidget *modal) { chooseFile(modal, path); });
+    QVERIFY(pty.write(records, 60000));
+    QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(path), 60000);
+    QCOMPARE(QCryptographicHash::hash(fileBytes(path), QCryptographicHash::Sha256),
+             QCryptographicHash::hash(records, QCryptographicHash::Sha256));
+    QCOMPARE(counterText(window), QString()); // gone with the download
 }
 
 void TestDownload::quietLineBeforeDataKeepsWaiting()

@@ -45,6 +45,12 @@ struct CommPort
     bool exclusiveMode = false;
     std::mutex timeoutsMutex;
     COMMTIMEOUTS timeouts{};
+
+    COMMTIMEOUTS currentTimeouts()
+    {
+        const std::lock_guard lock(timeoutsMutex);
+        return timeouts;
+    }
 };
 
 CommPort *portFromHandle(HANDLE handle)
@@ -711,8 +717,7 @@ BOOL GetCommTimeouts(HANDLE hFile, LPCOMMTIMEOUTS lpCommTimeouts)
         return FALSE;
     if (!lpCommTimeouts)
         return fail(ERROR_INVALID_PARAMETER, EINVAL);
-    const std::lock_guard lock(port->timeoutsMutex);
-    *lpCommTimeouts = port->timeouts;
+    *lpCommTimeouts = port->currentTimeouts();
     return TRUE;
 }
 
@@ -729,11 +734,7 @@ BOOL ReadFile(HANDLE hFile, LPVOID lpBuffer, DWORD nNumberOfBytesToRead,
     if (nNumberOfBytesToRead == 0)
         return TRUE;
 
-    COMMTIMEOUTS timeouts;
-    {
-        const std::lock_guard lock(port->timeoutsMutex);
-        timeouts = port->timeouts;
-    }
+    const COMMTIMEOUTS timeouts = port->currentTimeouts();
     const ReadPlan plan = readPlan(timeouts, nNumberOfBytesToRead, Clock::now());
 
     char *data = static_cast<char *>(lpBuffer);
@@ -804,11 +805,7 @@ BOOL WriteFile(HANDLE hFile, LPCVOID lpBuffer, DWORD nNumberOfBytesToWrite,
     if (nNumberOfBytesToWrite == 0)
         return TRUE;
 
-    COMMTIMEOUTS timeouts;
-    {
-        const std::lock_guard lock(port->timeoutsMutex);
-        timeouts = port->timeouts;
-    }
+    const COMMTIMEOUTS timeouts = port->currentTimeouts();
     const Deadline deadline =
         totalDeadline(Clock::now(), timeouts.WriteTotalTimeoutMultiplier,
                       timeouts.WriteTotalTimeoutConstant, nNumberOfBytesToWrite);

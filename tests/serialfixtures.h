@@ -92,8 +92,8 @@ public:
         QDeadlineTimer deadline(timeoutMs);
         qsizetype done = 0;
         while (done < data.size()) {
-            const ssize_t n = ::write(masterFd, data.constData() + done,
-                                      static_cast<size_t>(data.size() - done));
+            const ssize_t n =
+                ::write(masterFd, data.constData() + done, static_cast<size_t>(data.size() - done));
             if (n > 0) {
                 done += n;
                 continue;
@@ -113,8 +113,8 @@ public:
         QByteArray data;
         char buffer[4096];
         while (data.size() < count) {
-            const ssize_t n =
-                ::read(masterFd, buffer, std::min<size_t>(sizeof buffer, size_t(count - data.size())));
+            const ssize_t n = ::read(masterFd, buffer,
+                                     std::min<size_t>(sizeof buffer, size_t(count - data.size())));
             if (n > 0) {
                 data.append(buffer, n);
                 continue;

@@ -60,7 +60,7 @@ P: /devices/pci0000:00/0000:00:14.0/usb1/1-2
 E: SUBSYSTEM=usb
 E: DEVTYPE=usb_device
 E: DRIVER=usb
-A: idVendor=2e8a
+A: idVendor=1a2b
 A: idProduct=000a
 A: bcdDevice=0100
 A: serial=e6614c311b4d5a2f
@@ -77,8 +77,8 @@ P: /devices/pci0000:00/0000:00:14.0/usb1/1-2/1-2:1.0/tty/ttyACM0
 N: ttyACM0
 E: SUBSYSTEM=tty
 E: DEVNAME=/dev/ttyACM0
-E: ID_MODEL=Pico
-E: ID_SERIAL=Raspberry_Pi_Pico_E6614C311B4D5A2F
+E: ID_MODEL=Board_Console
+E: ID_SERIAL=Example_Board_Console_E6614C311B4D5A2F
 
 P: /devices/platform/serial8250
 E: SUBSYSTEM=platform
@@ -462,10 +462,10 @@ void TestSetupApiPosix::listsRealPortsOnly()
     const PortInfo &acm = ports[0];
     QCOMPARE(acm.devicePath, QStringLiteral("/dev/ttyACM0"));
     QCOMPARE(acm.openName, QStringLiteral("/dev/ttyACM0"));
-    QCOMPARE(acm.friendlyName, QStringLiteral("Pico (ttyACM0)"));
+    QCOMPARE(acm.friendlyName, QStringLiteral("Board_Console (ttyACM0)"));
     QCOMPARE(acm.enumeratorName, QStringLiteral("USB"));
     QCOMPARE(acm.physicalName, QStringLiteral("/devices/pci0000:00/0000:00:14.0/usb1/1-2/1-2:1.0"));
-    QCOMPARE(acm.vendorId, 0x2e8a);
+    QCOMPARE(acm.vendorId, 0x1a2b);
     QCOMPARE(acm.productId, 0x000a);
 
     const PortInfo &uart = ports[1];

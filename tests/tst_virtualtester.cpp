@@ -3,6 +3,7 @@
 
 #include "commandcheck.h"
 #include "pacedsender.h"
+#include "testbed.h"
 #include "testeroptions.h"
 
 #include <QDir>
@@ -17,6 +18,8 @@
 #include <cerrno>
 #include <csignal>
 #include <fcntl.h>
+#include <poll.h>
+#include <termios.h>
 #include <unistd.h>
 
 using namespace std::chrono_literals;
@@ -138,6 +141,68 @@ private:
     QString m_out;
 };
 
+// The bed's end of the line as the program would open it, straight through
+// the bed's /dev (no preload library needed): raw, non-blocking.
+class BedLine
+{
+public:
+    explicit BedLine(const QString &bedDir)
+    {
+        const QByteArray path = (bedDir + QStringLiteral("/dev/ttyUSB0")).toLocal8Bit();
+        m_fd = ::open(path.constData(), O_RDWR | O_NOCTTY | O_CLOEXEC | O_NONBLOCK);
+        termios tio;
+        if (m_fd >= 0 && ::tcgetattr(m_fd, &tio) == 0) {
+            ::cfmakeraw(&tio);
+            ::tcsetattr(m_fd, TCSANOW, &tio);
+        }
+    }
+    ~BedLine()
+    {
+        if (m_fd >= 0)
+            ::close(m_fd);
+    }
+    BedLine(const BedLine &) = delete;
+    BedLine &operator=(const BedLine &) = delete;
+
+    bool isOpen() const { return m_fd >= 0; }
+    bool write(const QByteArray &bytes) const
+    {
+        return ::write(m_fd, bytes.constData(), size_t(bytes.size())) == bytes.size();
+    }
+    void flushInput() const { ::tcflush(m_fd, TCIFLUSH); }
+    // Reads until `count` bytes came, the line hangs up, or it stays quiet
+    // for `quietMs` once something came (first wait 10 s).
+    QByteArray read(qsizetype count, int quietMs, bool *hungUp = nullptr)
+    {
+        QByteArray data;
+        if (hungUp)
+            *hungUp = false;
+        while (data.size() < count) {
+            pollfd p = {m_fd, POLLIN, 0};
+            const int ready = ::poll(&p, 1, data.isEmpty() ? 10000 : quietMs);
+            if (ready < 0 && errno == EINTR)
+                continue;
+            if (ready <= 0)
+                break;
+            char buffer[1024];
+            const ssize_t n =
+                ::read(m_fd, buffer, size_t(qMin<qsizetype>(sizeof buffer, count - data.size())));
+            if (n < 0 && (errno == EINTR || errno == EAGAIN))
+                continue;
+            if (n <= 0) {
+                if (hungUp)
+                    *hungUp = true;
+                break;
+            }
+            data.append(buffer, n);
+        }
+        return data;
+    }
+
+private:
+    int m_fd = -1;
+};
+
 } // namespace
 
 class tst_VirtualTester : public QObject
@@ -167,6 +232,10 @@ private Q_SLOTS:
     void signalEndsProgramAndCleansBed_data();
     void signalEndsProgramAndCleansBed();
     void bedWithoutCommandServesByHand();
+    void settleAndPlugInOptions_data();
+    void settleAndPlugInOptions();
+    void pulledOutAdapterPluggedInAgain();
+    void newRequestSupersedesTheLast();
 
 private:
     QTemporaryDir m_dir;
@@ -644,6 +713,129 @@ void tst_VirtualTester::bedWithoutCommandServesByHand()
     QVERIFY2(run.finish(30000), qPrintable(run.report()));
     QCOMPARE(run.exitCode(), 0);
     QVERIFY(!QFileInfo::exists(bed));
+}
+
+void tst_VirtualTester::settleAndPlugInOptions_data()
+{
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<bool>("valid");
+    QTest::addColumn<int>("settleMs");
+    QTest::addColumn<int>("plugInAfterMs");
+
+    QTest::newRow("defaults") << QStringList() << true << 300 << -1;
+    QTest::newRow("short settle") << QStringList{QStringLiteral("--settle"), QStringLiteral("0.02")}
+                                  << true << 20 << -1;
+    QTest::newRow("settle not a number")
+        << QStringList{QStringLiteral("--settle"), QStringLiteral("x")} << false << 0 << 0;
+    QTest::newRow("plug in again")
+        << QStringList{QStringLiteral("--pull-out-after"), QStringLiteral("10"),
+                       QStringLiteral("--plug-in-after"), QStringLiteral("0.5")}
+        << true << 300 << 500;
+    QTest::newRow("plug in without a pull-out")
+        << QStringList{QStringLiteral("--plug-in-after"), QStringLiteral("1")} << false << 0 << 0;
+    QTest::newRow("negative plug-in time")
+        << QStringList{QStringLiteral("--pull-out-after"), QStringLiteral("10"),
+                       QStringLiteral("--plug-in-after"), QStringLiteral("-1")}
+        << false << 0 << 0;
+}
+
+void tst_VirtualTester::settleAndPlugInOptions()
+{
+    QFETCH(QStringList, args);
+    QFETCH(bool, valid);
+    QFETCH(int, settleMs);
+    QFETCH(int, plugInAfterMs);
+
+    TesterOptions parsed;
+    QString error;
+    QString help;
+    QCOMPARE(TesterOptions::parse(QStringList{QStringLiteral("tool")} + args,
+                                  QStringLiteral("default.csv"), &parsed, &error, &help),
+             valid);
+    QCOMPARE(error.isEmpty(), valid);
+    if (!valid)
+        return;
+    QCOMPARE(parsed.settleMs, settleMs);
+    QCOMPARE(parsed.plugInAfterMs, plugInAfterMs);
+}
+
+void tst_VirtualTester::pulledOutAdapterPluggedInAgain()
+{
+    ToolRun run({QStringLiteral("-u"), QStringLiteral("-d"), QStringLiteral("0"),
+                 QStringLiteral("--repeat"), QStringLiteral("--pull-out-after"),
+                 QStringLiteral("100"), QStringLiteral("--plug-in-after"), QStringLiteral("0.2"),
+                 QStringLiteral("--timeout"), QStringLiteral("60")});
+    QVERIFY2(run.waitForOutput(QStringLiteral("DEVNAME=")), qPrintable(run.report()));
+    const QString bed = run.bedDir();
+    const QString tty = bed + TestBed::sysPath();
+
+    // Twice the same: each time a fresh line, answered and then hung up.
+    for (int round = 1; round <= 2; ++round) {
+        QVERIFY2(QFileInfo::exists(tty), qPrintable(run.report()));
+        BedLine line(bed);
+        QVERIFY2(line.isOpen(), qPrintable(QStringLiteral("round %1").arg(round)));
+        QVERIFY(line.write(CommandCheck::expected()));
+        bool hungUp = false;
+        QCOMPARE(line.read(1000, 5000, &hungUp), m_sample.left(100));
+        QVERIFY2(hungUp, qPrintable(run.report()));
+        QVERIFY(run.waitForReport(
+            QStringLiteral("session %1: adapter pulled out after 100").arg(round), 10000));
+        QVERIFY(!QFileInfo::exists(tty));
+        QVERIFY2(run.waitForReport(QStringLiteral("adapter plugged in again"), 10000),
+                 qPrintable(run.report()));
+    }
+    QCOMPARE(::kill(pid_t(run.pid()), SIGTERM), 0);
+    QVERIFY2(run.finish(), qPrintable(run.report()));
+    QVERIFY2(run.report().contains(QStringLiteral("2 download(s) answered, 0 failed")),
+             qPrintable(run.report()));
+    QCOMPARE(run.exitCode(), 0);
+    QVERIFY(!QFileInfo::exists(bed));
+}
+
+void tst_VirtualTester::newRequestSupersedesTheLast()
+{
+    const QString records = m_dir.filePath(QStringLiteral("short.csv"));
+    const QByteArray sent = m_sample.left(400);
+    {
+        QFile file(records);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        QCOMPARE(file.write(sent), sent.size());
+    }
+    ToolRun run({QStringLiteral("-d"), QStringLiteral("0"), QStringLiteral("--rate"),
+                 QStringLiteral("1000"), QStringLiteral("--settle"), QStringLiteral("0.05"),
+                 QStringLiteral("--repeat"), QStringLiteral("--records"), records,
+                 QStringLiteral("--timeout"), QStringLiteral("60")});
+    QVERIFY2(run.waitForOutput(QStringLiteral("DEVNAME=")), qPrintable(run.report()));
+    BedLine line(run.bedDir());
+    QVERIFY(line.isOpen());
+
+    // Given up after a few bytes and asked again, the way a cancelled
+    // download followed by a new one looks on the line.
+    QVERIFY(line.write(CommandCheck::expected()));
+    QCOMPARE(line.read(20, 5000), sent.left(20));
+    line.flushInput();
+    QVERIFY(line.write(CommandCheck::expected()));
+    const QByteArray second = line.read(4 * sent.size(), 1000);
+    QVERIFY2(second.endsWith(sent), second.constData());
+    QVERIFY(second.size() < 2 * sent.size());
+    QVERIFY2(run.waitForReport(QStringLiteral("a new download began after")),
+             qPrintable(run.report()));
+
+    // A request broken off before its end does not spoil the next one.
+    QVERIFY(line.write("SYST:REM\r\nMEM:DA"));
+    QTest::qWait(100);
+    QVERIFY(line.write(CommandCheck::expected()));
+    QCOMPARE(line.read(4 * sent.size(), 1000), sent);
+    QVERIFY2(run.waitForReport(QStringLiteral("an unfinished request was dropped for a new one: "
+                                              "\"SYST:REM\\r\\nMEM:DA\"")),
+             qPrintable(run.report()));
+
+    QCOMPARE(::kill(pid_t(run.pid()), SIGTERM), 0);
+    QVERIFY2(run.finish(), qPrintable(run.report()));
+    QVERIFY2(run.report().contains(QStringLiteral("2 download(s) answered, 0 failed")),
+             qPrintable(run.report()));
+    QVERIFY(run.report().contains(QStringLiteral("1 download(s) given up by the program")));
+    QCOMPARE(run.exitCode(), 0);
 }
 
 QTEST_GUILESS_MAIN(tst_VirtualTester)

@@ -7,8 +7,8 @@
 #include <QTest>
 
 #include <algorithm>
-#include <sys/ioctl.h>
 #include <memory>
+#include <sys/ioctl.h>
 #include <thread>
 
 using Cv::WinSerialDevice;
@@ -145,8 +145,7 @@ void TestWinSerialDevice::openAppliesDownloadSettings()
         QCOMPARE(tio.c_cc[VSTART], cc_t(0x11));
         QCOMPARE(tio.c_cc[VSTOP], cc_t(0x13));
     }
-    QCOMPARE(log.lines(),
-             QStringList({"Win32SerialDevice::open()", "Win32SerialDevice::close()"}));
+    QCOMPARE(log.lines(), QStringList({"Win32SerialDevice::open()", "Win32SerialDevice::close()"}));
 }
 
 void TestWinSerialDevice::emptyRecordKeepsLineSettings()
@@ -228,8 +227,7 @@ void TestWinSerialDevice::secondOpenIsRefused()
     QVERIFY(second.lastSystemError() != 0);
     QCOMPARE(second.errorString(), QStringLiteral("Win32SerialDevice::open failed with error: 5"));
     QCOMPARE(diagnostics, QByteArray("Win32SerialDevice::open failed with error: 5\n"));
-    QCOMPARE(log.lines(),
-             QStringList({"Win32SerialDevice::open()", "Win32SerialDevice::close()"}));
+    QCOMPARE(log.lines(), QStringList({"Win32SerialDevice::open()", "Win32SerialDevice::close()"}));
 
     // The first opener is undisturbed.
     QVERIFY(first.isOpen());
@@ -280,8 +278,8 @@ void TestWinSerialDevice::notASerialDeviceIsClosedAgain()
     QVERIFY(!device.open(QIODevice::ReadWrite, 50, 50));
     QCOMPARE(device.lastErrorCode(), code);
     const QByteArray diagnostics = capture.finish();
-    const QByteArray line = "Win32SerialDevice::open failed with error: " +
-                            QByteArray::number(code) + '\n';
+    const QByteArray line =
+        "Win32SerialDevice::open failed with error: " + QByteArray::number(code) + '\n';
     QCOMPARE(diagnostics, line + line);
 }
 
@@ -416,10 +414,10 @@ void TestWinSerialDevice::hangUpFailsReadAndWrite()
     QCOMPARE(device.errorString(), writeMessage);
     const QByteArray diagnostics = capture.finish();
 
-    QCOMPARE(diagnostics, (QStringLiteral("Win32SerialDevice::readData failed with error: %1\n")
-                               .arg(readCode) +
-                           writeMessage + '\n')
-                              .toLocal8Bit());
+    QCOMPARE(diagnostics,
+             (QStringLiteral("Win32SerialDevice::readData failed with error: %1\n").arg(readCode) +
+              writeMessage + '\n')
+                 .toLocal8Bit());
     QCOMPARE(log.lines(), QStringList(writeMessage));
 }
 

@@ -10,8 +10,10 @@
 #include "settingskeys.h"
 #include "winserialdeviceasync.h"
 
+#include <QAbstractAnimation>
 #include <QCoreApplication>
 #include <QDesktopServices>
+#include <QElapsedTimer>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QLabel>
@@ -21,6 +23,7 @@
 #include <QSaveFile>
 #include <QSettings>
 #include <QTextCursor>
+#include <QTimer>
 #include <QUrl>
 
 #include <cstring>
@@ -57,6 +60,9 @@ MainWindow::MainWindow(QWidget *parent, Qt::WindowFlags flags) : QMainWindow(par
     initResourceBundle();
 
     ui.setupUi(this);
+    // The pane is read-only: an undo history would only hold a second copy of
+    // every download.
+    ui.outputTextEdit->setUndoRedoEnabled(false);
 
     ui.cancelBtn->hide();
     ui.openBtn->hide();
@@ -93,6 +99,9 @@ MainWindow::MainWindow(QWidget *parent, Qt::WindowFlags flags) : QMainWindow(par
         QStringLiteral("QProgressBar { border: 1px solid #CCCCCC; border-radius: 3px; } "
                        "QProgressBar::chunk:horizontal { background: qlineargradient(x1: 0, y1: "
                        "0.5, x2: 1, y2: 0.5, stop: 0 orange, stop: 1 white); }"));
+
+    busyStep.setInterval(100);
+    connect(&busyStep, &QTimer::timeout, this, &MainWindow::stepBusyIndicator);
 
     byteCounter = new QLabel;
 
@@ -132,6 +141,21 @@ MainWindow::~MainWindow()
     }
     delete progressBar;
     delete byteCounter;
+}
+
+// The style animates the busy indicator at its own frame rate, which wakes the
+// program some sixty times a second for as long as a download waits, possibly
+// hours. Its animation is held and moved on here a few times a second instead,
+// at the same speed.
+void MainWindow::stepBusyIndicator()
+{
+    auto *animation = progressBar->findChild<QAbstractAnimation *>();
+    if (!animation)
+        return;
+    if (animation->state() == QAbstractAnimation::Running)
+        animation->pause();
+    if (animation->state() == QAbstractAnimation::Paused)
+        animation->setCurrentTime(animation->currentTime() + busyStep.interval());
 }
 
 void MainWindow::changeLanguage()
@@ -186,6 +210,7 @@ void MainWindow::download()
     byteCounter->show();
     ui.statusBar->addPermanentWidget(progressBar, 0);
     progressBar->show();
+    busyStep.start();
 
     const QString portName = ui.comPorts->itemData(ui.comPorts->currentIndex()).toString();
     serialPort = new Cv::WinSerialDeviceAsync(this, portName);
@@ -216,6 +241,8 @@ void MainWindow::download()
     serialPort->setSettings(settings);
 
     ui.outputTextEdit->clear();
+    pendingText.clear();
+    pendingShown = 0;
     dataReceived = false;
     receivedData.clear();
 
@@ -243,38 +270,91 @@ void MainWindow::readyRead()
     if (!serialPort)
         return;
 
-    const QByteArray chunk = serialPort->readAll();
+    // All that waits now, not what keeps coming while it is read: readAll()
+    // would chase a fast line and hold the thread for the whole transfer.
+    // Bytes that come later have their own notification queued.
+    const QByteArray chunk = serialPort->read(serialPort->bytesAvailable());
     if (!chunk.isEmpty())
         dataReceived = true;
 
     ui.statusBar->showMessage(tr("Downloading..."));
+    // A fast line leaves many notifications whose bytes an earlier one took.
+    if (chunk.isEmpty())
+        return;
 
     // The pane shows the text up to a zero byte, as the tester's records are
     // text; the raw bytes, zeros included, are kept for the file.
-    const qsizetype textLength = qsizetype(qstrnlen(chunk.constData(), size_t(chunk.size())));
-    QString text = QString::fromLatin1(chunk.constData(), textLength);
-    text.remove(QLatin1Char('\r'));
+    QByteArray text = chunk.left(qsizetype(qstrnlen(chunk.constData(), size_t(chunk.size()))));
+    text.removeIf([](char c) { return c == '\r'; });
+    pendingText += text;
 
+    receivedData.append(chunk);
+    byteCounter->setText(receivedBytesText(receivedData.size()));
+
+    if (!pendingText.isEmpty())
+        queuePaneUpdate();
+}
+
+// The pane takes the text of all chunks since its last turn at once, and no
+// more than it can lay out in a few milliseconds: a fast line notifies far
+// more often, and faster, than a text pane can follow.
+void MainWindow::queuePaneUpdate()
+{
+    if (paneUpdateQueued)
+        return;
+    paneUpdateQueued = true;
+    QTimer::singleShot(0, this, [this] {
+        paneUpdateQueued = false;
+        showPendingText(4);
+        if (!pendingText.isEmpty())
+            queuePaneUpdate();
+    });
+}
+
+// Shows pending text until it is all shown or, with a budget, until the
+// budget is spent.
+void MainWindow::showPendingText(qint64 budgetMs)
+{
+    if (pendingText.isEmpty())
+        return;
     // Always at the end of the text: the user may have clicked or selected
     // something in the pane, and the records must not land there.
     QPlainTextEdit *pane = ui.outputTextEdit;
     const bool following = !pane->textCursor().hasSelection();
     QTextCursor end(pane->document());
     end.movePosition(QTextCursor::End);
-    end.insertText(text);
+    QElapsedTimer clock;
+    clock.start();
+    constexpr qsizetype slice = 16384;
+    while (pendingShown < pendingText.size()) {
+        const qsizetype n = qMin(slice, pendingText.size() - pendingShown);
+        end.insertText(QString::fromLatin1(pendingText.constData() + pendingShown, n));
+        pendingShown += n;
+        if (budgetMs >= 0 && clock.elapsed() >= budgetMs)
+            break;
+    }
+    if (pendingShown == pendingText.size()) {
+        pendingText.clear();
+        pendingShown = 0;
+    } else if (pendingShown > pendingText.size() / 2) {
+        // On a line that never lets the pane catch up, what it shows goes.
+        pendingText.remove(0, pendingShown);
+        pendingShown = 0;
+    }
     // A selection is kept, and so is the view on it, until the user lets go.
     if (following) {
         pane->moveCursor(QTextCursor::End);
         pane->ensureCursorVisible();
     }
-
-    receivedData.append(chunk);
-    byteCounter->setText(receivedBytesText(receivedData.size()));
 }
 
 void MainWindow::readTimeOut()
 {
     if (!serialPort || !dataReceived)
+        return;
+    // The pane is still catching up with a fast line; the transfer ends at
+    // the next quiet read after it has.
+    if (!pendingText.isEmpty())
         return;
 
     cancelDownload();
@@ -287,6 +367,7 @@ void MainWindow::cancelDownload()
     if (!serialPort)
         return;
 
+    showPendingText(-1);
     ui.downloadBtn->show();
     ui.cancelBtn->hide();
     ui.openBtn->setVisible(!receivedData.isEmpty());
@@ -296,6 +377,7 @@ void MainWindow::cancelDownload()
     ui.comPorts->setEnabled(true);
     ui.statusBar->clearMessage();
     ui.statusBar->removeWidget(progressBar);
+    busyStep.stop();
     ui.statusBar->removeWidget(byteCounter);
 
     // This may run inside the device's own notification, so the device goes

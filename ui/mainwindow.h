@@ -5,6 +5,7 @@
 #include <QByteArray>
 #include <QMainWindow>
 #include <QString>
+#include <QTimer>
 
 class QLabel;
 class QProgressBar;
@@ -36,6 +37,16 @@ private:
     QProgressBar *progressBar = nullptr; // owned; lives in the status bar only while downloading
     QString lastSavedFilePath;
     QLabel *byteCounter = nullptr; // owned; beside progressBar during a download
+    // Text of the chunks kept but not yet in the pane (Latin-1, carriage
+    // returns removed), and how much of it the pane already shows.
+    QByteArray pendingText;
+    qsizetype pendingShown = 0;
+    bool paneUpdateQueued = false;
+    QTimer busyStep;
+
+    void queuePaneUpdate();
+    void showPendingText(qint64 budgetMs);
+    void stepBusyIndicator();
 
 private slots:
     void changeLanguage();

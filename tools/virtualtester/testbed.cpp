@@ -8,6 +8,7 @@
 #include <fcntl.h>
 #include <sys/ioctl.h>
 #include <sys/syscall.h>
+#include <termios.h>
 #include <unistd.h>
 
 namespace {
@@ -139,6 +140,80 @@ bool TestBed::create()
         m_errorString = QStringLiteral("the test bed made no pty for %1").arg(devicePath());
         return false;
     }
+    return attachLine(fd);
+}
+
+// The bed makes a device's pty only the first time it sees the device, and
+// keeps its descriptor number for good. So a new line goes in under that
+// number, and its /dev entries are laid out the way the bed lays out its own.
+bool TestBed::plugIn()
+{
+    if (!m_bed || m_slotFd < 0)
+        return false;
+    if (present())
+        return true;
+    const int master = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+    if (master < 0) {
+        m_errorString = systemError("cannot make a new pty");
+        return false;
+    }
+    char name[128] = {};
+    bool made = ::grantpt(master) == 0 && ::unlockpt(master) == 0 &&
+                ::ptsname_r(master, name, sizeof name) == 0;
+    if (made) {
+        int result;
+        do {
+            result = ::dup3(master, m_slotFd, O_CLOEXEC);
+        } while (result < 0 && errno == EINTR);
+        made = result >= 0;
+    }
+    if (!made)
+        m_errorString = systemError("cannot make a new pty");
+    ::close(master);
+    if (!made)
+        return false;
+
+    const QString dev = rootDir() + QStringLiteral("/dev/");
+    QByteArray record(name);
+    record.replace('/', '_');
+    const QByteArray majorMinor("188:0");
+    const QByteArray links[][2] = {
+        {QByteArray(name), (dev + QStringLiteral("ttyUSB0")).toLocal8Bit()},
+        {majorMinor, (dev + QStringLiteral(".ptymap/")).toLocal8Bit() + record},
+    };
+    for (const auto &link : links) {
+        ::unlink(link[1].constData());
+        if (::symlink(link[0].constData(), link[1].constData()) < 0) {
+            m_errorString = systemError("cannot put the adapter back in /dev");
+            return false;
+        }
+    }
+    if (!attachLine(m_slotFd))
+        return false;
+    // Raw like the bed's own line: no echo of the records back to the tester.
+    termios mode{};
+    if (::tcgetattr(m_holdFd, &mode) == 0) {
+        ::cfmakeraw(&mode);
+        ::tcsetattr(m_holdFd, TCSANOW, &mode);
+    }
+
+    // The tty without its node line: the node is in place already (the bed
+    // still records its numbers).
+    QByteArray sysfs = description();
+    sysfs.replace("N: ttyUSB0\n", "");
+    GError *error = nullptr;
+    if (!umockdev_testbed_add_from_string(m_bed, sysfs.constData(), &error)) {
+        m_errorString = QStringLiteral("cannot add the adapter to the test bed: %1")
+                            .arg(QString::fromUtf8(error ? error->message : "unknown error"));
+        g_clear_error(&error);
+        return false;
+    }
+    return true;
+}
+
+bool TestBed::attachLine(int fd)
+{
+    m_slotFd = fd;
     // The master must not leak into the program: a pull-out hangs up the line
     // only when the last descriptor of the master is gone.
     if (::fcntl(fd, F_SETFD, FD_CLOEXEC) < 0) {
@@ -165,6 +240,7 @@ bool TestBed::create()
     }
     m_holdFd = hold;
     m_lineFd = fd;
+    m_ptyName = QByteArray(name);
     return true;
 }
 
@@ -218,6 +294,14 @@ bool TestBed::pullOut()
     }
     for (const char *path : removalOrder)
         umockdev_testbed_remove_device(m_bed, path);
+    // The bed keeps its record of the pty; a new adapter may get a pty of
+    // the same name and could not be added beside the stale record.
+    QByteArray record = m_ptyName;
+    record.replace('/', '_');
+    ::unlink(QStringLiteral("%1/dev/.ptymap/%2")
+                 .arg(rootDir(), QString::fromLocal8Bit(record))
+                 .toLocal8Bit()
+                 .constData());
     m_lineFd = -1;
     return hungUp;
 }

@@ -32,16 +32,22 @@ public:
     // the device disappears from sysfs and /dev. False when the line could
     // not be hung up (the device is gone all the same).
     bool pullOut();
+    // Puts a pulled-out adapter back, with a new line; true when present.
+    bool plugIn();
 
     QString errorString() const { return m_errorString; }
 
     static QByteArray description();
 
 private:
+    bool attachLine(int fd);
+
     UMockdevTestbed *m_bed = nullptr;
     int m_lineFd = -1;
+    int m_slotFd = -1; // where the bed keeps the line's master, for good
     // Keeps the line open while the program has not opened it (or has closed
     // it), so that the master never reports a hang-up between downloads.
     int m_holdFd = -1;
+    QByteArray m_ptyName;
     QString m_errorString;
 };

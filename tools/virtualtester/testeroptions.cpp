@@ -65,16 +65,26 @@ bool TesterOptions::parse(const QStringList &arguments, const QString &defaultRe
                                      QStringLiteral("MS"), QStringLiteral("500"));
     const QCommandLineOption repeat(QStringLiteral("repeat"),
                                     QStringLiteral("Answer every new pair of commands, not "
-                                                   "only the first."));
+                                                   "only the first; one that comes during a "
+                                                   "transfer cuts that transfer short."));
     const QCommandLineOption pullOut(QStringLiteral("pull-out-after"),
                                      QStringLiteral("Unplug the adapter after sending BYTES "
                                                     "bytes of the records."),
                                      QStringLiteral("BYTES"));
+    const QCommandLineOption plugIn(QStringLiteral("plug-in-after"),
+                                    QStringLiteral("Plug the adapter in again SECONDS after "
+                                                   "pulling it out (with --repeat, to answer "
+                                                   "the next download)."),
+                                    QStringLiteral("SECONDS"));
+    const QCommandLineOption settle(QStringLiteral("settle"),
+                                    QStringLiteral("Quiet time after the commands before the "
+                                                   "tester answers them (default 0.3)."),
+                                    QStringLiteral("SECONDS"), QStringLiteral("0.3"));
     const QCommandLineOption timeout(QStringLiteral("timeout"),
                                      QStringLiteral("Give up after SECONDS (0: never)."),
                                      QStringLiteral("SECONDS"), QStringLiteral("0"));
-    parser.addOptions(
-        {helpOption, records, delay, unpaced, rate, pauseEvery, pauseMs, repeat, pullOut, timeout});
+    parser.addOptions({helpOption, records, delay, unpaced, rate, pauseEvery, pauseMs, repeat,
+                       pullOut, plugIn, settle, timeout});
     parser.addPositionalArgument(QStringLiteral("COMMAND"),
                                  QStringLiteral("The program to run, with its arguments."),
                                  QStringLiteral("[--] [COMMAND [ARG...]]"));
@@ -118,6 +128,21 @@ bool TesterOptions::parse(const QStringList &arguments, const QString &defaultRe
     o.pauseMs = int(pause);
     if (parser.isSet(pullOut) && !toCount(parser.value(pullOut), 0, &o.pullOutAfter)) {
         *error = QStringLiteral("--pull-out-after wants a number of bytes");
+        return false;
+    }
+    if (parser.isSet(plugIn)) {
+        if (!parser.isSet(pullOut)) {
+            *error = QStringLiteral("--plug-in-after needs --pull-out-after");
+            return false;
+        }
+        if (!toMilliseconds(parser.value(plugIn), &o.plugInAfterMs)) {
+            *error = QStringLiteral("--plug-in-after wants seconds, not \"%1\"")
+                         .arg(parser.value(plugIn));
+            return false;
+        }
+    }
+    if (!toMilliseconds(parser.value(settle), &o.settleMs)) {
+        *error = QStringLiteral("--settle wants seconds, not \"%1\"").arg(parser.value(settle));
         return false;
     }
     *options = o;

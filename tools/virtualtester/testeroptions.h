@@ -16,6 +16,8 @@ struct TesterOptions
     bool repeat = false;
     qint64 pullOutAfter = -1;
     int timeoutMs = 0;
+    int settleMs = 300;
+    int plugInAfterMs = -1; // after a pull-out; negative: the adapter stays out
 
     // Fills `options` from the arguments (program name first). Returns false
     // with a message in `error`, or with an empty `error` after --help.

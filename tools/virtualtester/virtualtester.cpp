@@ -15,9 +15,6 @@ using namespace std::chrono_literals;
 
 namespace {
 
-// Quiet time after the commands before they count as complete, so that
-// stray bytes behind them are caught and reported.
-constexpr auto settleTime = 300ms;
 // Quiet time after an incomplete command before the rest counts as missing.
 constexpr auto incompleteTime = 3000ms;
 // The longest wait for the program to read what reached it before the
@@ -32,9 +29,17 @@ double seconds(VirtualTester::Clock::duration d)
     return std::chrono::duration<double>(d).count();
 }
 
+// Where a program starting a download over begins its request.
+QByteArray firstCommand()
+{
+    const QByteArray pair = CommandCheck::expected();
+    return pair.left(pair.indexOf('\n') + 1);
+}
+
 } // namespace
 
-VirtualTester::VirtualTester(const TesterOptions &options) : m_options(options)
+VirtualTester::VirtualTester(const TesterOptions &options)
+    : m_options(options), m_settleTime(std::chrono::milliseconds(options.settleMs))
 {
     sigemptyset(&m_originalMask);
 }
@@ -163,6 +168,9 @@ int VirtualTester::run()
             .arg(m_sessionsFailed)
             .arg(m_bytesReceived)
             .arg(m_bytesSent);
+    if (m_sessionsSuperseded > 0)
+        summary +=
+            QStringLiteral("; %1 download(s) given up by the program").arg(m_sessionsSuperseded);
     if (!m_options.command.isEmpty())
         summary += QStringLiteral("; program %1").arg(m_child.describeExit());
     say(summary);
@@ -180,7 +188,7 @@ VirtualTester::Clock::time_point VirtualTester::nextDeadline() const
     switch (m_phase) {
     case Phase::WaitingForCommands:
         if (!m_check.received().isEmpty())
-            next = qMin(next, m_lastByteAt + (m_check.decided() ? Clock::duration(settleTime)
+            next = qMin(next, m_lastByteAt + (m_check.decided() ? m_settleTime
                                                                 : Clock::duration(incompleteTime)));
         break;
     case Phase::Delaying:
@@ -194,10 +202,12 @@ VirtualTester::Clock::time_point VirtualTester::nextDeadline() const
         next = qMin(next, m_nextDrainLook);
         break;
     case Phase::Silent:
+        if (m_plugInAt)
+            next = qMin(next, *m_plugInAt);
         break;
     }
     if (m_phase == Phase::Silent && !m_ignored.isEmpty())
-        next = qMin(next, m_lastByteAt + Clock::duration(settleTime));
+        next = qMin(next, m_lastByteAt + m_settleTime);
     return next;
 }
 
@@ -297,10 +307,16 @@ void VirtualTester::readLine(Clock::time_point now)
             const QByteArray bytes(buffer, n);
             m_bytesReceived += n;
             m_lastByteAt = now;
-            if (m_phase == Phase::WaitingForCommands)
+            if (m_phase == Phase::WaitingForCommands) {
                 m_check.append(bytes);
-            else
+                if (m_options.repeat)
+                    dropUnfinishedRequest();
+            } else {
                 m_ignored.append(bytes);
+                if (m_options.repeat && (m_phase == Phase::Delaying || m_phase == Phase::Sending) &&
+                    m_ignored.contains(firstCommand()))
+                    supersedeSession(now);
+            }
             continue;
         }
         if (n < 0 && errno == EINTR)
@@ -338,8 +354,7 @@ void VirtualTester::advance(Clock::time_point now)
     case Phase::WaitingForCommands:
         if (!m_check.received().isEmpty()) {
             const Clock::duration quiet = now - m_lastByteAt;
-            if (quiet >=
-                (m_check.decided() ? Clock::duration(settleTime) : Clock::duration(incompleteTime)))
+            if (quiet >= (m_check.decided() ? m_settleTime : Clock::duration(incompleteTime)))
                 finishCheck(now);
         }
         break;
@@ -358,15 +373,17 @@ void VirtualTester::advance(Clock::time_point now)
             // pty), or when it stops reading.
             m_drainedLooks = m_bed.unreadBytes() == 0 ? m_drainedLooks + 1 : 0;
             if (m_drainedLooks >= 2 || now >= m_drainUntil)
-                pullOut();
+                pullOut(now);
             else
                 m_nextDrainLook = now + drainStep;
         }
         break;
     case Phase::Silent:
+        if (m_plugInAt && now >= *m_plugInAt)
+            plugIn();
         break;
     }
-    if (m_phase == Phase::Silent && !m_ignored.isEmpty() && now - m_lastByteAt >= settleTime)
+    if (m_phase == Phase::Silent && !m_ignored.isEmpty() && now - m_lastByteAt >= m_settleTime)
         reportIgnored();
 }
 
@@ -473,7 +490,7 @@ void VirtualTester::finishSending(Clock::time_point now)
     endSession();
 }
 
-void VirtualTester::pullOut()
+void VirtualTester::pullOut(Clock::time_point now)
 {
     const int unread = m_bed.unreadBytes();
     const qint64 sent = m_sender->sent();
@@ -494,6 +511,60 @@ void VirtualTester::pullOut()
         say(m_bed.errorString());
         ++m_sessionsFailed;
     }
+    if (m_options.plugInAfterMs >= 0)
+        m_plugInAt = now + std::chrono::milliseconds(m_options.plugInAfterMs);
+}
+
+void VirtualTester::plugIn()
+{
+    m_plugInAt.reset();
+    if (!m_bed.plugIn()) {
+        say(QStringLiteral("cannot plug the adapter in again: %1").arg(m_bed.errorString()));
+        m_broken = true;
+        return;
+    }
+    m_lineQuietUntil = {};
+    m_ignored.clear();
+    m_check.clear();
+    if (m_options.repeat) {
+        m_phase = Phase::WaitingForCommands;
+        say(QStringLiteral("adapter plugged in again; waiting for the next commands"));
+    } else {
+        say(QStringLiteral("adapter plugged in again; the tester is silent"));
+    }
+}
+
+// A program that gave up on a download and started another one sends the
+// commands again; the tester answers the new request, as a real one would
+// after being told to start over.
+void VirtualTester::supersedeSession(Clock::time_point now)
+{
+    const qint64 sent = m_sender ? m_sender->sent() : 0;
+    m_bytesSent += sent;
+    ++m_sessionsSuperseded;
+    say(QStringLiteral("session %1: a new download began after %2 of %3 bytes; the rest is "
+                       "not sent")
+            .arg(m_session)
+            .arg(sent)
+            .arg(m_records.size()));
+    m_sender.reset();
+    m_phase = Phase::WaitingForCommands;
+    m_check.clear();
+    m_check.append(m_ignored.mid(m_ignored.lastIndexOf(firstCommand())));
+    m_ignored.clear();
+    m_lastByteAt = now;
+}
+
+void VirtualTester::dropUnfinishedRequest()
+{
+    const QByteArray received = m_check.received();
+    const qsizetype start = received.lastIndexOf(firstCommand());
+    if (start <= 0)
+        return;
+    say(QStringLiteral("an unfinished request was dropped for a new one: %1")
+            .arg(CommandCheck::escaped(received.left(qMin(start, qsizetype(64))))));
+    m_check.clear();
+    m_check.append(received.mid(start));
 }
 
 void VirtualTester::endSession()
@@ -504,6 +575,7 @@ void VirtualTester::endSession()
         // A download started while the last one was still being answered.
         m_check.append(m_ignored);
         m_ignored.clear();
+        dropUnfinishedRequest();
         say(QStringLiteral("waiting for the next commands"));
     } else {
         m_phase = Phase::Silent;

@@ -10,6 +10,7 @@
 
 #include <chrono>
 #include <memory>
+#include <optional>
 #include <signal.h>
 
 // One run of the tester: the bed, the program in it, and the download
@@ -46,7 +47,10 @@ private:
     void startSending(Clock::time_point now);
     void sendDue(Clock::time_point now);
     void finishSending(Clock::time_point now);
-    void pullOut();
+    void pullOut(Clock::time_point now);
+    void plugIn();
+    void supersedeSession(Clock::time_point now);
+    void dropUnfinishedRequest();
     void endSession();
     void reportIgnored();
     void abandonSession(const QString &why);
@@ -56,6 +60,7 @@ private:
     void say(const QString &text) const;
 
     TesterOptions m_options;
+    Clock::duration m_settleTime;
     QByteArray m_records;
     TestBed m_bed;
     ChildProcess m_child;
@@ -70,6 +75,7 @@ private:
     int m_session = 0;
     int m_sessionsOk = 0;
     int m_sessionsFailed = 0;
+    int m_sessionsSuperseded = 0;
     qint64 m_bytesReceived = 0;
     qint64 m_bytesSent = 0;
     QByteArray m_ignored; // bytes that came while no commands were awaited
@@ -81,6 +87,7 @@ private:
     Clock::time_point m_nextDrainLook;
     Clock::time_point m_lineQuietUntil;
     Clock::time_point m_deadline;
+    std::optional<Clock::time_point> m_plugInAt;
     int m_drainedLooks = 0;
 
     bool m_setupFailed = false;

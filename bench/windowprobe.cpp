@@ -1,0 +1,330 @@
+// The real window under measurement, one mode a process:
+//   download  inside the virtual tester: a whole download from its adapter
+//   headroom  a fast transfer through a pseudo-terminal, `cat` first
+//   idle      a download waiting for a tester that never sends
+// Results go to the file named by CV_BENCH_OUT.
+#include "benchclock.h"
+#include "heartbeat.h"
+#include "mainwindow.h"
+#include "payload.h"
+#include "savedialoganswer.h"
+#include "serialfixtures.h"
+#include "winserialdeviceasync.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QFileInfo>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QProcess>
+#include <QPushButton>
+#include <QStatusBar>
+#include <QTemporaryDir>
+#include <QTextDocument>
+#include <QTimer>
+
+#include <cstdio>
+#include <functional>
+#include <sys/resource.h>
+#include <thread>
+
+namespace {
+
+using Results = QMap<QString, QString>;
+
+template<typename T> T *child(const QWidget &window, const char *name)
+{
+    return window.findChild<T *>(QLatin1StringView(name));
+}
+
+// Runs the event loop until `done` holds, looking every few milliseconds.
+bool waitUntil(const std::function<bool()> &done, int timeoutMs)
+{
+    QElapsedTimer clock;
+    clock.start();
+    while (!done()) {
+        if (clock.elapsed() > timeoutMs)
+            return false;
+        QEventLoop loop;
+        QTimer::singleShot(10, &loop, &QEventLoop::quit);
+        loop.exec();
+    }
+    return true;
+}
+
+// Runs the event loop for a while without waking it up in between.
+void spin(int ms)
+{
+    QEventLoop loop;
+    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
+QLabel *byteCounter(const MainWindow &window)
+{
+    for (QLabel *label : window.statusBar()->findChildren<QLabel *>()) {
+        if (label->text().contains(QLatin1String("bytes received")))
+            return label;
+    }
+    return nullptr;
+}
+
+qint64 counted(const QLabel *label)
+{
+    QString digits;
+    for (const QChar c : label->text()) {
+        if (c.isDigit())
+            digits += c;
+    }
+    return digits.toLongLong();
+}
+
+qint64 statusKb(const char *key)
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray &line : status.readAll().split('\n')) {
+        if (line.startsWith(key))
+            return line.mid(qsizetype(std::strlen(key))).trimmed().split(' ').value(0).toLongLong();
+    }
+    return -1;
+}
+
+qint64 cpuNs()
+{
+    rusage usage{};
+    ::getrusage(RUSAGE_SELF, &usage);
+    const auto ns = [](const timeval &tv) {
+        return qint64(tv.tv_sec) * 1000000000 + tv.tv_usec * 1000;
+    };
+    return ns(usage.ru_utime) + ns(usage.ru_stime);
+}
+
+QByteArray fileBytes(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+void usePort(MainWindow &window, const QString &openName)
+{
+    auto *ports = child<QComboBox>(window, "comPorts");
+    ports->clear();
+    ports->addItem(QStringLiteral("pty"), openName);
+}
+
+// Starts the download and reports, after the window has kept each chunk,
+// how many bytes it holds.
+QLabel *startDownload(MainWindow &window, const std::function<void(qint64)> &kept)
+{
+    child<QPushButton>(window, "downloadBtn")->click();
+    QLabel *counter = byteCounter(window);
+    auto *device = window.findChild<Cv::WinSerialDeviceAsync *>();
+    if (!counter || !device)
+        return nullptr;
+    // Connected after the window's own slot, so it runs once the bytes are kept.
+    QObject::connect(device, &QIODevice::readyRead, counter,
+                     [counter, kept] { kept(counted(counter)); });
+    return counter;
+}
+
+int download(Results &results)
+{
+    const QByteArray records = fileBytes(qEnvironmentVariable("CV_BENCH_RECORDS"));
+    QTemporaryDir dir;
+    if (records.isEmpty() || !dir.isValid())
+        return 2;
+    const QString path = dir.filePath(QStringLiteral("records.csv"));
+
+    MainWindow window;
+    window.show();
+    SaveDialogAnswer answer(path);
+    qApp->installEventFilter(&answer);
+    spin(100);
+
+    qint64 firstKept = 0;
+    qint64 lastKept = 0;
+    qint64 keptCount = 0;
+    if (!startDownload(window, [&](qint64 count) {
+            if (count == keptCount)
+                return;
+            lastKept = monotonicNs();
+            if (!firstKept)
+                firstKept = lastKept;
+            keptCount = count;
+        }))
+        return 2;
+    if (!waitUntil([&] { return QFileInfo::exists(path); }, 180000))
+        return 3;
+    results[QStringLiteral("first_kept_ns")] = QString::number(firstKept);
+    results[QStringLiteral("last_kept_ns")] = QString::number(lastKept);
+    results[QStringLiteral("dialog_ns")] = QString::number(answer.shownAtNs());
+    results[QStringLiteral("bytes")] = QString::number(keptCount);
+    results[QStringLiteral("identical")] = QString::number(fileBytes(path) == records);
+    return 0;
+}
+
+// Writes the payload into the pty's master from another thread.
+class PayloadWriter
+{
+public:
+    PayloadWriter(PtyPair &pty, const Payload &payload)
+        : thread([this, &pty, &payload] {
+            for (qint64 offset = 0; offset < payload.size() && ok;) {
+                const QByteArray chunk = payload.chunkAt(offset);
+                ok = pty.write(chunk, 60000);
+                offset += chunk.size();
+            }
+        })
+    {}
+    ~PayloadWriter() { join(); }
+    bool join()
+    {
+        if (thread.joinable())
+            thread.join();
+        return ok;
+    }
+
+private:
+    std::atomic<bool> ok = true;
+    std::thread thread;
+};
+
+int headroom(Results &results, qint64 size)
+{
+    PtyPair pty;
+    QTemporaryDir dir;
+    if (!pty.isValid() || !dir.isValid())
+        return 2;
+    termios raw = pty.slaveTermios();
+    ::cfmakeraw(&raw);
+    ::tcsetattr(pty.slave(), TCSANOW, &raw);
+    const Payload payload(size);
+
+    // The reference: the same pty read by `cat` into a file.
+    {
+        const QString catPath = dir.filePath(QStringLiteral("cat.out"));
+        QProcess cat;
+        cat.setStandardInputFile(pty.slavePath());
+        cat.setStandardOutputFile(catPath);
+        cat.start(QStringLiteral("cat"), {});
+        if (!cat.waitForStarted())
+            return 2;
+        const qint64 start = monotonicNs();
+        PayloadWriter writer(pty, payload);
+        QElapsedTimer clock;
+        clock.start();
+        while (QFileInfo(catPath).size() < size && clock.elapsed() < 120000)
+            std::this_thread::sleep_for(std::chrono::microseconds(200));
+        const qint64 end = monotonicNs();
+        writer.join();
+        cat.kill();
+        cat.waitForFinished();
+        results[QStringLiteral("cat_ns")] = QString::number(end - start);
+        results[QStringLiteral("cat_identical")] = QString::number(payload.matchesFile(catPath));
+    }
+
+    const QString path = dir.filePath(QStringLiteral("transfer.csv"));
+    MainWindow window;
+    window.show();
+    SaveDialogAnswer answer(path);
+    qApp->installEventFilter(&answer);
+    usePort(window, pty.slavePath());
+    spin(300);
+    const qint64 baselineKb = statusKb("VmHWM:");
+
+    qint64 shownChars = 0;
+    for (qint64 offset = 0; offset < size;) {
+        const QByteArray chunk = payload.chunkAt(offset);
+        shownChars += chunk.size() - chunk.count('\r');
+        offset += chunk.size();
+    }
+    auto *pane = child<QPlainTextEdit>(window, "outputTextEdit");
+
+    // The transfer is through once the pane shows all of it; the GUI is
+    // watched until the save dialog is up.
+    Heartbeat heartbeat;
+    qint64 lastKept = 0;
+    qint64 paneDone = 0;
+    qint64 stall = 0;
+    QObject::connect(pane->document(), &QTextDocument::contentsChange, pane, [&] {
+        if (!paneDone && pane->document()->characterCount() - 1 >= shownChars)
+            paneDone = monotonicNs();
+    });
+    QObject::connect(&answer, &SaveDialogAnswer::dialogShown, &answer,
+                     [&] { stall = heartbeat.longestGapNs(); });
+    if (!startDownload(window, [&](qint64 count) {
+            if (count >= size && !lastKept)
+                lastKept = monotonicNs();
+        }))
+        return 2;
+    pty.drain(500); // the commands
+    heartbeat.restart();
+    const qint64 start = monotonicNs();
+    PayloadWriter writer(pty, payload);
+    if (!waitUntil([&] { return QFileInfo::exists(path); }, 300000))
+        return 3;
+    writer.join();
+    const qint64 peakKb = statusKb("VmHWM:");
+
+    results[QStringLiteral("kept_ns")] = QString::number(lastKept - start);
+    results[QStringLiteral("stall_end_ns")] = QString::number(heartbeat.longestGapEndNs() - start);
+    results[QStringLiteral("dialog_ns")] = QString::number(answer.shownAtNs() - start);
+    results[QStringLiteral("end_rss_kb")] = QString::number(statusKb("VmRSS:"));
+    results[QStringLiteral("window_ns")] = QString::number(paneDone - start);
+    results[QStringLiteral("stall_ns")] = QString::number(stall);
+    results[QStringLiteral("identical")] = QString::number(payload.matchesFile(path));
+    results[QStringLiteral("pane_complete")] =
+        QString::number(pane->document()->characterCount() - 1 == shownChars);
+    results[QStringLiteral("lines")] = QString::number(pane->document()->blockCount());
+    results[QStringLiteral("baseline_kb")] = QString::number(baselineKb);
+    results[QStringLiteral("peak_kb")] = QString::number(peakKb);
+    return 0;
+}
+
+int idle(Results &results, int seconds)
+{
+    PtyPair pty;
+    if (!pty.isValid())
+        return 2;
+    MainWindow window;
+    window.show();
+    usePort(window, pty.slavePath());
+    if (!startDownload(window, [](qint64) {}))
+        return 2;
+    spin(1000);
+    const qint64 cpu0 = cpuNs();
+    const qint64 wall0 = monotonicNs();
+    spin(seconds * 1000);
+    results[QStringLiteral("cpu_ns")] = QString::number(cpuNs() - cpu0);
+    results[QStringLiteral("wall_ns")] = QString::number(monotonicNs() - wall0);
+    results[QStringLiteral("still_waiting")] =
+        QString::number(child<QPushButton>(window, "cancelBtn")->isVisible());
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QApplication app(argc, argv);
+    const QStringList args = QCoreApplication::arguments();
+    const QString mode = args.value(1);
+    Results results;
+    int status = 2;
+    if (mode == QLatin1String("download"))
+        status = download(results);
+    else if (mode == QLatin1String("headroom"))
+        status = headroom(results, args.value(2, QStringLiteral("20971520")).toLongLong());
+    else if (mode == QLatin1String("idle"))
+        status = idle(results, args.value(2, QStringLiteral("20")).toInt());
+    else
+        std::fprintf(stderr,
+                     "usage: velmora-bench-window download | headroom [BYTES] | idle [SECONDS]\n");
+    if (status == 0 && !writeResults(qEnvironmentVariable("CV_BENCH_OUT"), results))
+        status = 2;
+    return status;
+}

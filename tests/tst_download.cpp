@@ -123,6 +123,15 @@ bool writeFile(const QString &path, const QByteArray &bytes)
     return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
 }
 
+// Presses "Download" on the pty's port; true once exactly the two commands
+// have come out.
+bool startDownload(MainWindow &window, PtyPair &pty)
+{
+    usePort(window, pty.slavePath());
+    child<QPushButton>(window, "downloadBtn")->click();
+    return pty.read(commands.size()) == commands;
+}
+
 QString counterText(const MainWindow &window)
 {
     for (const QLabel *label : window.statusBar()->findChildren<QLabel *>()) {
@@ -224,9 +233,7 @@ void TestDownload::init()
 
 bool TestDownload::receive(MainWindow &window, PtyPair &pty, const QByteArray &bytes)
 {
-    usePort(window, pty.slavePath());
-    child<QPushButton>(window, "downloadBtn")->click();
-    if (pty.read(commands.size()) != commands)
+    if (!startDownload(window, pty))
         return false;
     pty.write(bytes);
     const QString expected =
@@ -284,9 +291,7 @@ void TestDownload::largeTransferOfEveryByteValueSavedIdentically()
     QVERIFY(pty.isValid());
     MainWindow window;
     window.show();
-    usePort(window, pty.slavePath());
-    child<QPushButton>(window, "downloadBtn")->click();
-    QCOMPARE(pty.read(commands.size()), commands);
+    QVERIFY(startDownload(window, pty));
 
     // Every byte value, in an order that is not a simple cycle, so that a
     // lost, doubled or swapped chunk shows.
@@ -314,9 +319,7 @@ void TestDownload::quietLineBeforeDataKeepsWaiting()
     QVERIFY(pty.isValid());
     MainWindow window;
     window.show();
-    usePort(window, pty.slavePath());
-    child<QPushButton>(window, "downloadBtn")->click();
-    QCOMPARE(pty.read(commands.size()), commands);
+    QVERIFY(startDownload(window, pty));
 
     // Several quiet-line notifications come and go; the download waits.
     QTest::qWait(400);
@@ -359,9 +362,7 @@ void TestDownload::chunksGoToTheEndWhateverTheUserSelects()
     QVERIFY(pty.isValid());
     MainWindow window;
     window.show();
-    usePort(window, pty.slavePath());
-    child<QPushButton>(window, "downloadBtn")->click();
-    QCOMPARE(pty.read(commands.size()), commands);
+    QVERIFY(startDownload(window, pty));
 
     auto *pane = child<QPlainTextEdit>(window, "outputTextEdit");
     SlowTester tester(pty);
@@ -409,9 +410,7 @@ void TestDownload::cancelOffersSaveOnlyAfterData()
     QCOMPARE(child<QPlainTextEdit>(window, "outputTextEdit")->toPlainText(), "1,2\n");
 
     // A second download starts afresh.
-    usePort(window, pty.slavePath());
-    child<QPushButton>(window, "downloadBtn")->click();
-    QCOMPARE(pty.read(commands.size()), commands);
+    QVERIFY(startDownload(window, pty));
     QVERIFY(child<QPlainTextEdit>(window, "outputTextEdit")->toPlainText().isEmpty());
     QCOMPARE(counterText(window), "0 bytes received");
     child<QPushButton>(window, "cancelBtn")->click();
@@ -482,9 +481,7 @@ void TestDownload::closingTheWindowMidDownloadReleasesThePort()
     {
         MainWindow window;
         window.show();
-        usePort(window, pty.slavePath());
-        child<QPushButton>(window, "downloadBtn")->click();
-        QCOMPARE(pty.read(commands.size()), commands);
+        QVERIFY(startDownload(window, pty));
         tester = new SlowTester(pty);
         QTRY_VERIFY(!counterText(window).startsWith(QLatin1String("0 ")));
         window.close();

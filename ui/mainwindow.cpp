@@ -26,8 +26,6 @@
 #include <QTimer>
 #include <QUrl>
 
-#include <cstring>
-
 namespace {
 
 // Lets a technician with several adapters tell the entries apart.

@@ -2,6 +2,8 @@
 //   download  inside the virtual tester: a whole download from its adapter
 //   headroom  a fast transfer through a pseudo-terminal, `cat` first
 //   idle      a download waiting for a tester that never sends
+//   pane      the memory reference: the same text in a bare read-only pane
+//   document  the same text in a text document with no view
 // Results go to the file named by CV_BENCH_OUT.
 #include "benchclock.h"
 #include "heartbeat.h"
@@ -22,6 +24,7 @@
 #include <QPushButton>
 #include <QStatusBar>
 #include <QTemporaryDir>
+#include <QTextCursor>
 #include <QTextDocument>
 #include <QTimer>
 
@@ -285,6 +288,45 @@ int headroom(Results &results, qint64 size)
     return 0;
 }
 
+// What the text pane alone costs for the text of a headroom transfer, put in
+// at its end in the slices the window uses, with the events in between that
+// lay it out and paint it; or, without the view, what its document alone
+// holds.
+int paneOnly(Results &results, qint64 size, bool withView)
+{
+    QPlainTextEdit pane;
+    pane.setReadOnly(true);
+    pane.setUndoRedoEnabled(false);
+    pane.resize(800, 500);
+    if (withView)
+        pane.show();
+    QTextDocument document;
+    document.setUndoRedoEnabled(false);
+    QTextDocument *text = withView ? pane.document() : &document;
+    spin(300);
+    const Payload payload(size);
+    const qint64 baselineKb = statusKb("VmHWM:");
+    QTextCursor end(text);
+    for (qint64 offset = 0; offset < size;) {
+        QByteArray chunk = payload.chunkAt(offset);
+        offset += chunk.size();
+        chunk.removeIf([](char c) { return c == '\r'; });
+        for (qsizetype at = 0; at < chunk.size(); at += 16384) {
+            end.movePosition(QTextCursor::End);
+            end.insertText(QString::fromLatin1(chunk.mid(at, 16384)));
+            if (withView) {
+                pane.moveCursor(QTextCursor::End);
+                pane.ensureCursorVisible();
+            }
+            QCoreApplication::processEvents();
+        }
+    }
+    spin(300);
+    results[QStringLiteral("peak_kb")] = QString::number(statusKb("VmHWM:") - baselineKb);
+    results[QStringLiteral("lines")] = QString::number(text->blockCount());
+    return 0;
+}
+
 int idle(Results &results, int seconds)
 {
     PtyPair pty;
@@ -319,11 +361,16 @@ int main(int argc, char **argv)
         status = download(results);
     else if (mode == QLatin1String("headroom"))
         status = headroom(results, args.value(2, QStringLiteral("20971520")).toLongLong());
+    else if (mode == QLatin1String("pane"))
+        status = paneOnly(results, args.value(2, QStringLiteral("20971520")).toLongLong(), true);
+    else if (mode == QLatin1String("document"))
+        status = paneOnly(results, args.value(2, QStringLiteral("20971520")).toLongLong(), false);
     else if (mode == QLatin1String("idle"))
         status = idle(results, args.value(2, QStringLiteral("20")).toInt());
     else
-        std::fprintf(stderr,
-                     "usage: velmora-bench-window download | headroom [BYTES] | idle [SECONDS]\n");
+        std::fprintf(
+            stderr, "usage: velmora-bench-window download | headroom [BYTES] | pane [BYTES] | idle "
+                    "[SECONDS]\n");
     if (status == 0 && !writeResults(qEnvironmentVariable("CV_BENCH_OUT"), results))
         status = 2;
     return status;

@@ -2,8 +2,11 @@
 
 #include <libudev.h>
 
+#include <QDir>
+
 #include <algorithm>
 #include <cerrno>
+#include <dirent.h>
 #include <fcntl.h>
 #include <linux/serial.h>
 #include <memory>
@@ -235,6 +238,56 @@ TtyPort describe(udev_device *tty, udev_device *parent, const QString &kernelNam
     return port;
 }
 
+// The sysfs paths of the ttys that may be ports, from the tty class folder.
+// The kernel files a tty without a parent device (virtual consoles,
+// pseudo-terminals, the console) as devices/virtual/tty/<name>; leaving
+// those out by their link alone spares reading the 60-odd of them that
+// every system has, which the device library's own enumeration does and
+// which made most of the program's start-up. False if the class folder
+// cannot be read.
+bool classSysPaths(QList<QByteArray> &paths)
+{
+    static const char classDir[] = "/sys/class/tty";
+    DIR *dir = ::opendir(classDir);
+    if (!dir)
+        return false;
+    while (const dirent *entry = ::readdir(dir)) {
+        if (entry->d_name[0] == '.')
+            continue;
+        const QByteArray classPath = QByteArray(classDir) + '/' + entry->d_name;
+        char target[4096];
+        const ssize_t length = ::readlink(classPath.constData(), target, sizeof target);
+        if (length < 0 || length == ssize_t(sizeof target)) {
+            // Not a link (older sysfs layouts): the device library decides.
+            paths.append(classPath);
+            continue;
+        }
+        const QByteArray link(target, length);
+        if (link.endsWith(QByteArray("/devices/virtual/tty/") + entry->d_name))
+            continue;
+        paths.append(link.startsWith('/') ? link
+                                          : QDir::cleanPath(QString::fromLocal8Bit(
+                                                                QByteArray(classDir) + '/' + link))
+                                                .toLocal8Bit());
+    }
+    ::closedir(dir);
+    return true;
+}
+
+bool enumeratedSysPaths(udev *context, QList<QByteArray> &paths)
+{
+    EnumeratePtr enumerate(udev_enumerate_new(context), udev_enumerate_unref);
+    if (!enumerate || udev_enumerate_add_match_subsystem(enumerate.get(), "tty") < 0 ||
+        udev_enumerate_scan_devices(enumerate.get()) < 0)
+        return false;
+    udev_list_entry *entry;
+    udev_list_entry_foreach(entry, udev_enumerate_get_list_entry(enumerate.get()))
+    {
+        paths.append(QByteArray(udev_list_entry_get_name(entry)));
+    }
+    return true;
+}
+
 } // namespace
 
 bool scanTtyPorts(QList<TtyPort> &ports)
@@ -242,16 +295,13 @@ bool scanTtyPorts(QList<TtyPort> &ports)
     UdevPtr context(udev_new(), udev_unref);
     if (!context)
         return false;
-    EnumeratePtr enumerate(udev_enumerate_new(context.get()), udev_enumerate_unref);
-    if (!enumerate || udev_enumerate_add_match_subsystem(enumerate.get(), "tty") < 0 ||
-        udev_enumerate_scan_devices(enumerate.get()) < 0)
+    QList<QByteArray> sysPaths;
+    if (!classSysPaths(sysPaths) && !enumeratedSysPaths(context.get(), sysPaths))
         return false;
 
     QList<TtyPort> found;
-    udev_list_entry *entry;
-    udev_list_entry_foreach(entry, udev_enumerate_get_list_entry(enumerate.get()))
-    {
-        DevicePtr tty(udev_device_new_from_syspath(context.get(), udev_list_entry_get_name(entry)),
+    for (const QByteArray &sysPath : std::as_const(sysPaths)) {
+        DevicePtr tty(udev_device_new_from_syspath(context.get(), sysPath.constData()),
                       udev_device_unref);
         if (!tty)
             continue;

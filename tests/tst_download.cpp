@@ -5,6 +5,7 @@
 
 #include <QComboBox>
 #include <QDesktopServices>
+#include <QElapsedTimer>
 #include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
@@ -193,6 +194,7 @@ private slots:
     void largeTransferOfEveryByteValueSavedIdentically();
     void quietLineBeforeDataKeepsWaiting();
     void chunkTextStopsAtZeroByteAndDropsCarriageReturns();
+    void zeroByteHidesOnlyTheRestOfItsOwnChunk();
     void chunksGoToTheEndWhateverTheUserSelects();
     void cancelOffersSaveOnlyAfterData();
     void connectionFailureSaysWhy_data();
@@ -354,6 +356,36 @@ void TestDownload::chunkTextStopsAtZeroByteAndDropsCarriageReturns()
     QMetaObject::invokeMethod(&window, "saveFile");
     QVERIFY(save.shown());
     QCOMPARE(fileBytes(path), bytes);
+}
+
+void TestDownload::zeroByteHidesOnlyTheRestOfItsOwnChunk()
+{
+    PtyPair pty;
+    QVERIFY(pty.isValid());
+    MainWindow window;
+    window.show();
+    QVERIFY(startDownload(window, pty));
+    ModalAnswers save([](QWidget *modal) { modal->close(); });
+
+    // Each chunk is written once the window has taken the one before, well
+    // within the quiet time, so the window reads them one by one.
+    const QList<QByteArray> chunks = {QByteArray("ab\x00zz\r\n", 7), QByteArray("cd\r\n"),
+                                      QByteArray("\x00hidden", 7), QByteArray("ef")};
+    qsizetype sent = 0;
+    for (const QByteArray &chunk : chunks) {
+        QVERIFY(pty.write(chunk));
+        sent += chunk.size();
+        const QString expected = QStringLiteral("%1 bytes received").arg(QLocale().toString(sent));
+        QElapsedTimer clock;
+        clock.start();
+        while (counterText(window) != expected && clock.elapsed() < 40)
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 1);
+        QCOMPARE(counterText(window), expected);
+    }
+    child<QPushButton>(window, "cancelBtn")->click();
+
+    QCOMPARE(child<QPlainTextEdit>(window, "outputTextEdit")->toPlainText(), "abcd\nef");
+    QVERIFY(!save.shown());
 }
 
 void TestDownload::chunksGoToTheEndWhateverTheUserSelects()

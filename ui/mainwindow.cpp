@@ -239,10 +239,10 @@ void MainWindow::download()
     serialPort->setSettings(settings);
 
     ui.outputTextEdit->clear();
-    pendingText.clear();
-    pendingShown = 0;
     dataReceived = false;
     receivedData.clear();
+    paneShown = 0;
+    paneSkips.clear();
 
     if (serialPort->open(QIODevice::ReadWrite)) {
         connect(serialPort, &QIODevice::readyRead, this, &MainWindow::readyRead);
@@ -282,15 +282,14 @@ void MainWindow::readyRead()
 
     // The pane shows the text up to a zero byte, as the tester's records are
     // text; the raw bytes, zeros included, are kept for the file.
-    QByteArray text = chunk.left(qsizetype(qstrnlen(chunk.constData(), size_t(chunk.size()))));
-    text.removeIf([](char c) { return c == '\r'; });
-    pendingText += text;
-
+    const qsizetype start = receivedData.size();
+    const auto textLength = qsizetype(qstrnlen(chunk.constData(), size_t(chunk.size())));
     receivedData.append(chunk);
+    if (textLength < chunk.size())
+        paneSkips.append({start + textLength, receivedData.size()});
     byteCounter->setText(receivedBytesText(receivedData.size()));
 
-    if (!pendingText.isEmpty())
-        queuePaneUpdate();
+    queuePaneUpdate();
 }
 
 // The pane takes the text of all chunks since its last turn at once, and no
@@ -304,16 +303,17 @@ void MainWindow::queuePaneUpdate()
     QTimer::singleShot(0, this, [this] {
         paneUpdateQueued = false;
         showPendingText(4);
-        if (!pendingText.isEmpty())
+        if (paneBehind())
             queuePaneUpdate();
     });
 }
 
-// Shows pending text until it is all shown or, with a budget, until the
-// budget is spent.
+// Shows the text of the kept bytes the pane does not show yet, carriage
+// returns removed, until it is all shown or, with a budget, until the budget
+// is spent.
 void MainWindow::showPendingText(qint64 budgetMs)
 {
-    if (pendingText.isEmpty())
+    if (!paneBehind())
         return;
     // Always at the end of the text: the user may have clicked or selected
     // something in the pane, and the records must not land there.
@@ -324,20 +324,21 @@ void MainWindow::showPendingText(qint64 budgetMs)
     QElapsedTimer clock;
     clock.start();
     constexpr qsizetype slice = 16384;
-    while (pendingShown < pendingText.size()) {
-        const qsizetype n = qMin(slice, pendingText.size() - pendingShown);
-        end.insertText(QString::fromLatin1(pendingText.constData() + pendingShown, n));
-        pendingShown += n;
+    while (paneBehind()) {
+        if (!paneSkips.isEmpty() && paneSkips.constFirst().first <= paneShown) {
+            paneShown = paneSkips.takeFirst().second;
+            continue;
+        }
+        qsizetype to = qMin(paneShown + slice, receivedData.size());
+        if (!paneSkips.isEmpty())
+            to = qMin(to, paneSkips.constFirst().first);
+        QByteArray text = receivedData.sliced(paneShown, to - paneShown);
+        text.removeIf([](char c) { return c == '\r'; });
+        if (!text.isEmpty())
+            end.insertText(QString::fromLatin1(text));
+        paneShown = to;
         if (budgetMs >= 0 && clock.elapsed() >= budgetMs)
             break;
-    }
-    if (pendingShown == pendingText.size()) {
-        pendingText.clear();
-        pendingShown = 0;
-    } else if (pendingShown > pendingText.size() / 2) {
-        // On a line that never lets the pane catch up, what it shows goes.
-        pendingText.remove(0, pendingShown);
-        pendingShown = 0;
     }
     // A selection is kept, and so is the view on it, until the user lets go.
     if (following) {
@@ -352,7 +353,7 @@ void MainWindow::readTimeOut()
         return;
     // The pane is still catching up with a fast line; the transfer ends at
     // the next quiet read after it has.
-    if (!pendingText.isEmpty())
+    if (paneBehind())
         return;
 
     cancelDownload();

@@ -37,13 +37,16 @@ private:
     QProgressBar *progressBar = nullptr; // owned; lives in the status bar only while downloading
     QString lastSavedFilePath;
     QLabel *byteCounter = nullptr; // owned; beside progressBar during a download
-    // Text of the chunks kept but not yet in the pane (Latin-1, carriage
-    // returns removed), and how much of it the pane already shows.
-    QByteArray pendingText;
-    qsizetype pendingShown = 0;
+    // How far into receivedData the pane has been given its text. The pane
+    // reads its text from there rather than from a copy, so a pane that lags
+    // behind a fast line costs no memory of its own. Of a chunk with a zero
+    // byte the pane shows only what comes before it: the ranges it skips.
+    qsizetype paneShown = 0;
+    QList<std::pair<qsizetype, qsizetype>> paneSkips;
     bool paneUpdateQueued = false;
     QTimer busyStep;
 
+    bool paneBehind() const { return paneShown < receivedData.size(); }
     void queuePaneUpdate();
     void showPendingText(qint64 budgetMs);
     void stepBusyIndicator();

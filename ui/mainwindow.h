@@ -3,9 +3,12 @@
 #include "ui_mainwindow.h"
 
 #include <QByteArray>
+#include <QList>
 #include <QMainWindow>
 #include <QString>
 #include <QTimer>
+
+#include <utility>
 
 class QLabel;
 class QProgressBar;

@@ -357,20 +357,18 @@ int main(int argc, char **argv)
     const QString mode = args.value(1);
     Results results;
     int status = 2;
+    const qint64 bytes = args.value(2, QStringLiteral("20971520")).toLongLong();
     if (mode == QLatin1String("download"))
         status = download(results);
     else if (mode == QLatin1String("headroom"))
-        status = headroom(results, args.value(2, QStringLiteral("20971520")).toLongLong());
-    else if (mode == QLatin1String("pane"))
-        status = paneOnly(results, args.value(2, QStringLiteral("20971520")).toLongLong(), true);
-    else if (mode == QLatin1String("document"))
-        status = paneOnly(results, args.value(2, QStringLiteral("20971520")).toLongLong(), false);
+        status = headroom(results, bytes);
+    else if (mode == QLatin1String("pane") || mode == QLatin1String("document"))
+        status = paneOnly(results, bytes, mode == QLatin1String("pane"));
     else if (mode == QLatin1String("idle"))
         status = idle(results, args.value(2, QStringLiteral("20")).toInt());
     else
-        std::fprintf(
-            stderr, "usage: velmora-bench-window download | headroom [BYTES] | pane [BYTES] | idle "
-                    "[SECONDS]\n");
+        std::fprintf(stderr, "usage: velmora-bench-window download | headroom [BYTES] | pane "
+                             "[BYTES] | document [BYTES] | idle [SECONDS]\n");
     if (status == 0 && !writeResults(qEnvironmentVariable("CV_BENCH_OUT"), results))
         status = 2;
     return status;

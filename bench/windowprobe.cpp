@@ -10,6 +10,7 @@
 #include "mainwindow.h"
 #include "payload.h"
 #include "savedialoganswer.h"
+#include "ptypair.h"
 #include "serialfixtures.h"
 #include "winserialdeviceasync.h"
 

@@ -3,6 +3,13 @@
 // The Win32 communications and SetupAPI subset the serial code is written
 // against. Windows supplies it; elsewhere a small layer in this folder does.
 #ifdef _WIN32
+// Also set for the whole build; here for whoever compiles this folder alone.
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
 #include <windows.h>
 #else
 #include "setupapi_posix.h"

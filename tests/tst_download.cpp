@@ -1,4 +1,5 @@
 #include "mainwindow.h"
+#include "ptypair.h"
 #include "serialfixtures.h"
 #include "settingskeys.h"
 #include "winserialdeviceasync.h"

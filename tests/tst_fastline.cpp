@@ -2,6 +2,7 @@
 // bounded steps, shows everything before the save dialog, and the busy
 // indicator keeps moving at a low frame rate while a download waits.
 #include "mainwindow.h"
+#include "ptypair.h"
 #include "serialfixtures.h"
 
 #include <QComboBox>

@@ -109,7 +109,7 @@ HKEY fakeOpenDevRegKey(HDEVINFO set, PSP_DEVINFO_DATA data, DWORD scope, DWORD, 
 
 LONG fakeQueryValue(HKEY key, LPCWSTR name, LPDWORD, LPDWORD, LPBYTE data, LPDWORD size)
 {
-    if (QString::fromUtf16(name) != QLatin1String("PortName"))
+    if (QString::fromUtf16(reinterpret_cast<const char16_t *>(name)) != QLatin1String("PortName"))
         return ERROR_FILE_NOT_FOUND;
     const auto &value = fake.devices.at(reinterpret_cast<FakeKey *>(key)->device).portName;
     if (!value)

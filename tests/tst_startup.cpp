@@ -429,7 +429,8 @@ void TestStartup::executableWithoutCatalogueFails()
                                                     QStringLiteral("/Translations"));
     // The toolkit may warn about the environment; the program says one thing.
     const QString errors = QString::fromLocal8Bit(program.readAllStandardError());
-    const QStringList ours = errors.split(QLatin1Char('\n'))
+    // Windows ends the line with a carriage return too.
+    const QStringList ours = errors.split(QRegularExpression(QStringLiteral("\r?\n")))
                                  .filter(QRegularExpression(QStringLiteral("^corvane-velmora:")));
     QCOMPARE(ours.size(), 1);
     QVERIFY2(ours.first().endsWith(folder), qPrintable(errors));

@@ -6,6 +6,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QLocale>
 #include <QProcess>
 #include <QSet>
@@ -280,6 +281,8 @@ void TestTranslationLoader::noApplicationCatalogue()
 void TestTranslationLoader::capitalQtPrefixIsAnApplicationCatalogue()
 {
     addCatalogue(QStringLiteral("langtest_toolkit"), QStringLiteral("qt_de.qm"));
+    if (QFileInfo::exists(translationsDirectory + QStringLiteral("/QT_de.qm")))
+        QSKIP("file names that differ only in case name one file here");
     addCatalogue(QStringLiteral("langtest_de"), QStringLiteral("QT_de.qm"));
 
     QVERIFY(installTranslators(owner.get(), translationsDirectory));
@@ -362,6 +365,9 @@ void TestTranslationLoader::shippedCataloguesAreComplete()
 // show untranslated; an entry whose text is gone is dead weight.
 void TestTranslationLoader::cataloguesHoldExactlyTheTextsOfTheCode()
 {
+#ifndef CV_LUPDATE
+    QSKIP("no lupdate this test can start; the native build compares the catalogues");
+#else
     const QString sources = qEnvironmentVariable("CV_SOURCE_DIR");
     const QString scanned = workDir->filePath(QStringLiteral("scanned.ts"));
     QProcess lupdate;
@@ -399,6 +405,7 @@ void TestTranslationLoader::cataloguesHoldExactlyTheTextsOfTheCode()
         QVERIFY2(unused.isEmpty(),
                  qPrintable(language + QStringLiteral(" has unused: ") + unused.join(u'\n')));
     }
+#endif
 }
 
 // The toolkit's German catalogue loads further catalogues whose names do not

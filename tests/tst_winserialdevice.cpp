@@ -1,3 +1,4 @@
+#include "ptypair.h"
 #include "serialfixtures.h"
 #include "winserialdevice.h"
 

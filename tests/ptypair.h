@@ -1,0 +1,119 @@
+#pragma once
+
+// A pseudo-terminal pair standing in for a port and its far end.
+
+#include <QByteArray>
+#include <QDeadlineTimer>
+#include <QString>
+
+#include <algorithm>
+#include <cerrno>
+#include <climits>
+#include <fcntl.h>
+#include <poll.h>
+#include <pty.h>
+#include <termios.h>
+#include <unistd.h>
+
+class PtyPair
+{
+public:
+    PtyPair()
+    {
+        char name[PATH_MAX] = {};
+        if (::openpty(&masterFd, &slaveFd, name, nullptr, nullptr) == 0) {
+            path = QString::fromLocal8Bit(name);
+            ::fcntl(masterFd, F_SETFL, ::fcntl(masterFd, F_GETFL) | O_NONBLOCK);
+            ::fcntl(masterFd, F_SETFD, FD_CLOEXEC);
+            ::fcntl(slaveFd, F_SETFD, FD_CLOEXEC);
+        }
+    }
+    ~PtyPair()
+    {
+        closeMaster();
+        if (slaveFd >= 0)
+            ::close(slaveFd);
+    }
+    PtyPair(const PtyPair &) = delete;
+    PtyPair &operator=(const PtyPair &) = delete;
+
+    bool isValid() const { return masterFd >= 0 && slaveFd >= 0; }
+    // The port's device path; our own slave descriptor stays open, so the
+    // master sees no hang-up when the port closes, and termios can be read.
+    QString slavePath() const { return path; }
+    int slave() const { return slaveFd; }
+
+    // The far end goes away, as when an adapter is pulled out.
+    void closeMaster()
+    {
+        if (masterFd >= 0)
+            ::close(masterFd);
+        masterFd = -1;
+    }
+
+    bool write(const QByteArray &data, int timeoutMs = 10000)
+    {
+        QDeadlineTimer deadline(timeoutMs);
+        qsizetype done = 0;
+        while (done < data.size()) {
+            const ssize_t n =
+                ::write(masterFd, data.constData() + done, static_cast<size_t>(data.size() - done));
+            if (n > 0) {
+                done += n;
+                continue;
+            }
+            if (n == -1 && errno != EAGAIN && errno != EINTR)
+                return false;
+            if (!waitFor(POLLOUT, deadline))
+                return false;
+        }
+        return true;
+    }
+
+    // Reads until count bytes came or the time is up; returns what came.
+    QByteArray read(qsizetype count, int timeoutMs = 5000)
+    {
+        QDeadlineTimer deadline(timeoutMs);
+        QByteArray data;
+        char buffer[4096];
+        while (data.size() < count) {
+            const ssize_t n = ::read(masterFd, buffer,
+                                     std::min<size_t>(sizeof buffer, size_t(count - data.size())));
+            if (n > 0) {
+                data.append(buffer, n);
+                continue;
+            }
+            if (n == -1 && errno != EAGAIN && errno != EINTR)
+                break;
+            if (!waitFor(POLLIN, deadline))
+                break;
+        }
+        return data;
+    }
+
+    // Whatever arrives within the time, without waiting for a count.
+    QByteArray drain(int timeoutMs) { return read(1 << 30, timeoutMs); }
+
+    termios slaveTermios() const
+    {
+        termios tio{};
+        ::tcgetattr(slaveFd, &tio);
+        return tio;
+    }
+
+private:
+    bool waitFor(short events, const QDeadlineTimer &deadline)
+    {
+        const qint64 left = deadline.remainingTime();
+        if (left <= 0)
+            return false;
+        pollfd pfd{masterFd, events, 0};
+        const int rc = ::poll(&pfd, 1, int(std::min<qint64>(left, 100)));
+        return rc >= 0 || errno == EINTR;
+    }
+
+    int masterFd = -1;
+    int slaveFd = -1;
+    QString path;
+};
+

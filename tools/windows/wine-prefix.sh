@@ -1,0 +1,37 @@
+# Sourced by the Wine scripts: one prefix made once and reused, its server kept
+# running while tests come and go, and COM ports that are pseudo-terminals.
+
+export WINEDEBUG=${WINEDEBUG:--all}
+export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=}
+: "${WINEPREFIX:?WINEPREFIX names the Wine prefix}"
+export WINEPREFIX
+
+# A fresh prefix takes seconds to make; tests started in parallel wait for the
+# first one to finish it instead of making it twice.
+cv_wine_prefix_ready() {
+    mkdir -p "$WINEPREFIX"
+    (
+        flock 9
+        if [ ! -f "$WINEPREFIX/.cv-ready" ]; then
+            wineboot -i >/dev/null 2>&1
+            wineserver -w
+            touch "$WINEPREFIX/.cv-ready"
+        fi
+    ) 9>"$WINEPREFIX.lock"
+}
+
+# Joins COM<a> and COM<b> by a null-modem cable: socat passes every byte of
+# one pseudo-terminal to the other. The links go away with the caller.
+cv_null_modem() {
+    local a=${1,,} b=${2,,} dir
+    dir=$(mktemp -d)
+    socat "pty,raw,echo=0,link=$dir/$a" "pty,raw,echo=0,link=$dir/$b" &
+    local pid=$!
+    cleanup+=("kill $pid 2>/dev/null; wait $pid 2>/dev/null; rm -rf '$dir' '$WINEPREFIX/dosdevices/$a' '$WINEPREFIX/dosdevices/$b'")
+    for _ in $(seq 100); do
+        [ -e "$dir/$a" ] && [ -e "$dir/$b" ] && break
+        sleep 0.05
+    done
+    ln -sfn "$(readlink -f "$dir/$a")" "$WINEPREFIX/dosdevices/$a"
+    ln -sfn "$(readlink -f "$dir/$b")" "$WINEPREFIX/dosdevices/$b"
+}

@@ -1,4 +1,5 @@
 #include "identity.h"
+#include "version.h"
 
 #include <QCoreApplication>
 #include <QString>
@@ -8,5 +9,5 @@ void setApplicationIdentity()
     QCoreApplication::setOrganizationName(QStringLiteral("CORVANE"));
     QCoreApplication::setOrganizationDomain(QStringLiteral("corvane.example"));
     QCoreApplication::setApplicationName(QStringLiteral("Corvane Velmora"));
-    QCoreApplication::setApplicationVersion(QStringLiteral("1.0.5"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(CV_VERSION));
 }

@@ -1,5 +1,6 @@
 #include "dialoglanguage.h"
 #include "identity.h"
+#include "version.h"
 #include "languagesettings.h"
 #include "mainwindow.h"
 #include "startup.h"
@@ -245,7 +246,7 @@ void TestStartup::identity()
     QCOMPARE(QCoreApplication::organizationName(), QStringLiteral("CORVANE"));
     QCOMPARE(QCoreApplication::organizationDomain(), QStringLiteral("corvane.example"));
     QCOMPARE(QCoreApplication::applicationName(), QStringLiteral("Corvane Velmora"));
-    QCOMPARE(QCoreApplication::applicationVersion(), QStringLiteral("1.0.5"));
+    QCOMPARE(QCoreApplication::applicationVersion(), QStringLiteral(CV_VERSION));
 }
 
 void TestStartup::firstStartOpensWindowInFirstLanguage()

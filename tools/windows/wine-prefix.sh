@@ -35,3 +35,22 @@ cv_null_modem() {
     ln -sfn "$(readlink -f "$dir/$a")" "$WINEPREFIX/dosdevices/$a"
     ln -sfn "$(readlink -f "$dir/$b")" "$WINEPREFIX/dosdevices/$b"
 }
+
+# Plugs a USB adapter in as COM<n>: the port's link to the terminal at PATH,
+# and a device of the Ports class in the registry, where the program's port
+# list (SetupAPI) looks. Wine lists no port there by itself. Both go away
+# with the caller.
+cv_usb_adapter() {
+    local port=$1 path=$2 key reg
+    key='HKEY_LOCAL_MACHINE\System\CurrentControlSet\Enum\USB\VID_1209&PID_0001\CV'"$port"
+    reg=$(mktemp --suffix=.reg)
+    printf '%s\r\n' 'REGEDIT4' '' "[$key]" \
+        '"ClassGUID"="{4D36E978-E325-11CE-BFC1-08002BE10318}"' \
+        "\"FriendlyName\"=\"Virtual Tester Link ($port)\"" \
+        '"HardwareID"=hex(7):55,53,42,5c,56,49,44,5f,31,32,30,39,26,50,49,44,5f,30,30,30,31,00,00' \
+        '' "[$key\\Device Parameters]" "\"PortName\"=\"$port\"" >"$reg"
+    wine regedit /S "Z:$reg"
+    printf '%s\r\n' 'REGEDIT4' '' "[-$key]" >"$reg"
+    cleanup+=("wine regedit /S 'Z:$reg'; rm -f '$reg' '$WINEPREFIX/dosdevices/${port,,}'")
+    ln -sfn "$path" "$WINEPREFIX/dosdevices/${port,,}"
+}

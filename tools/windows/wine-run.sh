@@ -6,8 +6,8 @@
 # WINEPREFIX         the Wine prefix (made on first use)
 # CV_NULL_MODEM      "COM11:COM12": a null-modem cable between two COM ports for
 #                    the program's lifetime (two pseudo-terminals joined by socat)
-# CV_SERVE_LINE      "COM5": the port on which the caller serves the tester; the
-#                    far end's path is written to the file named by CV_SERVE_LINK
+# CV_TESTER_COM      "COM5": the USB adapter of the virtual tester appears as this
+#                    port, on the terminal the tester names in CV_TESTER_PORT
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 # shellcheck source=wine-prefix.sh
@@ -28,6 +28,9 @@ finish() {
 trap finish EXIT
 trap 'exit 143' TERM INT
 
+if [ -n "${CV_TESTER_COM:-}" ]; then
+    cv_usb_adapter "$CV_TESTER_COM" "${CV_TESTER_PORT:?the virtual tester names its line in CV_TESTER_PORT}"
+fi
 if [ -n "${CV_NULL_MODEM:-}" ]; then
     cv_null_modem "${CV_NULL_MODEM%%:*}" "${CV_NULL_MODEM##*:}"
 fi

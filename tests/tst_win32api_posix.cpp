@@ -623,8 +623,16 @@ void TestWin32ApiPosix::readWakesAtFirstByte()
             const auto end = std::chrono::steady_clock::now();
             writer.join();
             QVERIFY(ok);
-            if (constant == 50 && got == 0)
-                continue; // the machine was too busy to deliver within 50 ms
+            if (constant == 50 && got == 0) {
+                // The machine was too busy to deliver within 50 ms. The late
+                // byte is taken off the line, or the next read would return it
+                // at once.
+                QVERIFY(setTimeouts(port.handle, MAXDWORD, MAXDWORD, 5000));
+                QVERIFY(ReadFile(port.handle, buffer, 1, &got, nullptr));
+                QCOMPARE(got, DWORD(1));
+                QVERIFY(setTimeouts(port.handle, MAXDWORD, MAXDWORD, constant));
+                continue;
+            }
             QCOMPARE(got, DWORD(1));
             QCOMPARE(buffer[0], 'X');
             const std::chrono::duration<double, std::milli> total = end - start;

@@ -148,7 +148,7 @@ void TestRecordFileWriter::folderTheUserMayNotWriteTo()
     QFETCH(bool, saved);
     QFETCH(QString, reason);
 
-    // The user may pass through the test's folder but not write to "locked".
+    // The user may pass through the test's folder but not write to the one of the case.
     QVERIFY(QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::WriteOwner |
                                                   QFile::ExeOwner | QFile::ReadOther |
                                                   QFile::ExeOther));
@@ -157,13 +157,16 @@ void TestRecordFileWriter::folderTheUserMayNotWriteTo()
     const QString path = folder + QStringLiteral("/records.csv");
     const QByteArray previous("the records of yesterday\r\n");
     if (!existing.isEmpty()) {
-        QFile::Permissions permissions = QFile::ReadOwner | QFile::WriteOwner | QFile::ReadOther;
+        QFile::Permissions permissions = QFile::ReadOwner | QFile::ReadOther;
         if (existing == QLatin1String("rw"))
-            permissions |= QFile::WriteOther;
+            permissions |= QFile::WriteOwner | QFile::WriteOther;
         QVERIFY(writeFile(path, previous, permissions));
     }
-    QVERIFY(QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner |
-                                              QFile::ReadOther | QFile::ExeOther));
+    const QFile::Permissions passable =
+        QFile::ReadOwner | QFile::ExeOwner | QFile::ReadOther | QFile::ExeOther;
+    QVERIFY(QFile::setPermissions(folder, passable));
+    const auto unlock =
+        qScopeGuard([&] { QFile::setPermissions(folder, passable | QFile::WriteOwner); });
 
     const QByteArray records("1,2\r\n3,4\r\n");
     const RecordFileResult result = writeAsOrdinaryUser(path, records);

@@ -200,10 +200,29 @@
         <comment>%1 is the system&apos;s own error message</comment>
         <translation>Meldung des Systems: %1</translation>
     </message>
-    <message>
-        <source>%1 bytes received</source>
+    <message numerus="yes">
+        <source>%Ln bytes received</source>
         <comment>Counter beside the busy indicator during a download</comment>
-        <translation>%1 Bytes empfangen</translation>
+        <translation>
+            <numerusform>%Ln Byte empfangen</numerusform>
+            <numerusform>%Ln Bytes empfangen</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>The downloaded records have not been saved.</source>
+        <translation>Die heruntergeladenen Daten wurden nicht gespeichert.</translation>
+    </message>
+    <message>
+        <source>Do you want to save them?</source>
+        <translation>Möchten Sie sie speichern?</translation>
+    </message>
+    <message>
+        <source>No help file was found.</source>
+        <translation>Es wurde keine Hilfedatei gefunden.</translation>
+    </message>
+    <message>
+        <source>Looked for:</source>
+        <translation>Gesucht wurde:</translation>
     </message>
 </context>
 </TS>

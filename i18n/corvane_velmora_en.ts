@@ -200,10 +200,29 @@
         <comment>%1 is the system&apos;s own error message</comment>
         <translation>The system reported: %1</translation>
     </message>
-    <message>
-        <source>%1 bytes received</source>
+    <message numerus="yes">
+        <source>%Ln bytes received</source>
         <comment>Counter beside the busy indicator during a download</comment>
-        <translation>%1 bytes received</translation>
+        <translation>
+            <numerusform>%Ln byte received</numerusform>
+            <numerusform>%Ln bytes received</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>The downloaded records have not been saved.</source>
+        <translation>The downloaded records have not been saved.</translation>
+    </message>
+    <message>
+        <source>Do you want to save them?</source>
+        <translation>Do you want to save them?</translation>
+    </message>
+    <message>
+        <source>No help file was found.</source>
+        <translation>No help file was found.</translation>
+    </message>
+    <message>
+        <source>Looked for:</source>
+        <translation>Looked for:</translation>
     </message>
 </context>
 </TS>

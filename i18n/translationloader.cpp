@@ -15,19 +15,21 @@ bool loadApplicationTranslation(QTranslator *translator, const QString &translat
     const QString storedPath = settings.value(dialogLanguageFilePathKey()).toString();
 
     if (!translator->load(storedPath)) {
-        // No usable choice: take the first catalogue of the folder and keep it.
+        // No usable choice: take the first catalogue of the folder that
+        // loads and keep it. A damaged one is passed over, so that it
+        // neither stops the program nor becomes the choice.
         const DialogLanguage scanner(translationsDir);
         const QComboBox *list = scanner.languageCombo();
-        if (list->count() == 0)
+        int usable = 0;
+        while (usable < list->count() &&
+               !translator->load(list->itemData(usable, Qt::UserRole).toString()))
+            ++usable;
+        if (usable == list->count())
             return false;
 
-        const QString path = list->itemData(0, Qt::UserRole).toString();
-        const QString code = list->itemData(0, Qt::UserRole + 1).toString();
         QSettings writer;
-        writer.setValue(dialogLanguageFilePathKey(), path);
-        writer.setValue(dialogLanguageIso639CodeKey(), code);
-        if (!translator->load(path))
-            return false;
+        writer.setValue(dialogLanguageFilePathKey(), list->itemData(usable, Qt::UserRole));
+        writer.setValue(dialogLanguageIso639CodeKey(), list->itemData(usable, Qt::UserRole + 1));
     }
 
     QLocale::setDefault(QLocale(settings.value(dialogLanguageIso639CodeKey()).toString()));

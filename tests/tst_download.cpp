@@ -16,8 +16,10 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSettings>
+#include <QStandardPaths>
 #include <QStatusBar>
 #include <QTemporaryDir>
+#include <QTranslator>
 #include <QtTest>
 
 #include <atomic>
@@ -201,12 +203,18 @@ private slots:
     void connectionFailureSaysWhy_data();
     void connectionFailureSaysWhy();
     void closingTheWindowMidDownloadReleasesThePort();
+    void byteCounterInPluralForms_data();
+    void byteCounterInPluralForms();
 
     void germanConversion_data();
     void germanConversion();
     void failedSaveKeepsEverything_data();
     void failedSaveKeepsEverything();
-    void cancelledDialogOpensNothing();
+    void openShownOnlyForSavedRecords();
+    void saveDialogStartsOutsideTheProgram_data();
+    void saveDialogStartsOutsideTheProgram();
+    void unsavedRecordsAskBeforeTheyGo_data();
+    void unsavedRecordsAskBeforeTheyGo();
 
 public slots:
     void openUrl(const QUrl &url) { openedUrls.append(url); }
@@ -433,7 +441,7 @@ void TestDownload::cancelOffersSaveOnlyAfterData()
     QVERIFY(receive(window, pty, "1,2\r\n"));
 
     QVERIFY(child<QPushButton>(window, "saveBtn")->isVisible());
-    QVERIFY(child<QPushButton>(window, "openBtn")->isVisible());
+    QVERIFY(!child<QPushButton>(window, "openBtn")->isVisible()); // saved nowhere yet
     QVERIFY(counterText(window).isEmpty());
     QVERIFY(!QApplication::activeModalWidget());
 
@@ -442,8 +450,10 @@ void TestDownload::cancelOffersSaveOnlyAfterData()
     QTest::qWait(200);
     QCOMPARE(child<QPlainTextEdit>(window, "outputTextEdit")->toPlainText(), "1,2\n");
 
-    // A second download starts afresh.
+    // A second download starts afresh, once the user lets the records go.
+    ModalAnswers discard([](QWidget *modal) { pressButton(modal, QMessageBox::Discard); });
     QVERIFY(startDownload(window, pty));
+    QCOMPARE(discard.count("QMessageBox"), 1);
     QVERIFY(child<QPlainTextEdit>(window, "outputTextEdit")->toPlainText().isEmpty());
     QCOMPARE(counterText(window), "0 bytes received");
     child<QPushButton>(window, "cancelBtn")->click();
@@ -487,15 +497,20 @@ void TestDownload::connectionFailureSaysWhy()
         usePort(window, pty.slavePath());
     }
 
-    ModalAnswers box([](QWidget *modal) { pressButton(modal, QMessageBox::Ok); });
+    // The old records are let go first.
+    ModalAnswers box([](QWidget *modal) {
+        auto *question = qobject_cast<QMessageBox *>(modal);
+        pressButton(modal, question && question->button(QMessageBox::Discard) ? QMessageBox::Discard
+                                                                              : QMessageBox::Ok);
+    });
     child<QPushButton>(window, "downloadBtn")->click();
     if (holder >= 0)
         ::close(holder);
 
-    QCOMPARE(box.count("QMessageBox"), 1);
-    QCOMPARE(box.texts.at(0),
+    QCOMPARE(box.count("QMessageBox"), 2);
+    QCOMPARE(box.texts.at(2),
              "Failed to connect. Please check the device is connected and switched on");
-    QVERIFY2(box.texts.at(1).contains(advice), qPrintable(box.texts.at(1)));
+    QVERIFY2(box.texts.at(3).contains(advice), qPrintable(box.texts.at(3)));
 
     QVERIFY(child<QPushButton>(window, "downloadBtn")->isVisible());
     QVERIFY(!child<QPushButton>(window, "cancelBtn")->isVisible());
@@ -525,6 +540,52 @@ void TestDownload::closingTheWindowMidDownloadReleasesThePort()
     QVERIFY(fd >= 0);
     QCOMPARE(::flock(fd, LOCK_EX | LOCK_NB), 0);
     ::close(fd);
+}
+
+void TestDownload::byteCounterInPluralForms_data()
+{
+    QTest::addColumn<QString>("language");
+    QTest::addColumn<QLocale>("locale");
+    QTest::addColumn<int>("bytes");
+    QTest::addColumn<QString>("counter");
+
+    const QLocale en(QLocale::English, QLocale::UnitedStates);
+    const QLocale de(QLocale::German, QLocale::Germany);
+    QTest::newRow("en, one") << "en" << en << 1 << "1 byte received";
+    QTest::newRow("en, many") << "en" << en << 1235 << "1,235 bytes received";
+    QTest::newRow("de, one") << "de" << de << 1 << "1 Byte empfangen";
+    QTest::newRow("de, many") << "de" << de << 1235 << "1.235 Bytes empfangen";
+}
+
+void TestDownload::byteCounterInPluralForms()
+{
+    QFETCH(QString, language);
+    QFETCH(QLocale, locale);
+    QFETCH(int, bytes);
+    QFETCH(QString, counter);
+
+    QTranslator catalogue;
+    QVERIFY(
+        catalogue.load(QStringLiteral(CV_CATALOGUE_DIR "/corvane_velmora_%1.qm").arg(language)));
+    QVERIFY(QCoreApplication::installTranslator(&catalogue));
+    const auto remove = qScopeGuard([&] { QCoreApplication::removeTranslator(&catalogue); });
+    QLocale::setDefault(locale);
+
+    PtyPair pty;
+    QVERIFY(pty.isValid());
+    MainWindow window;
+    window.show();
+    QVERIFY(startDownload(window, pty));
+    auto *label = window.statusBar()->findChild<QLabel *>();
+    QVERIFY(label);
+    // Read after each chunk is counted: the counter goes with the download.
+    QString shown;
+    connect(window.findChild<Cv::WinSerialDeviceAsync *>(), &QIODevice::readyRead, label,
+            [&] { shown = label->text(); });
+    ModalAnswers dismiss([](QWidget *modal) { modal->close(); });
+    QVERIFY(pty.write(QByteArray(bytes, '1')));
+    QTRY_VERIFY_WITH_TIMEOUT(dismiss.count("QFileDialog") == 1, 10000);
+    QCOMPARE(shown, counter);
 }
 
 void TestDownload::germanConversion_data()
@@ -685,34 +746,177 @@ void TestDownload::failedSaveKeepsEverything()
     QCOMPARE(fileBytes(good), records);
 }
 
-void TestDownload::cancelledDialogOpensNothing()
+void TestDownload::openShownOnlyForSavedRecords()
 {
     PtyPair pty;
     QVERIFY(pty.isValid());
     MainWindow window;
     window.show();
     QVERIFY(receive(window, pty, "1\r\n"));
-
-    const QString path = dir.filePath(QStringLiteral("opened.csv"));
-    {
-        ModalAnswers save([&](QWidget *modal) { chooseFile(modal, path); });
-        QMetaObject::invokeMethod(&window, "saveFile");
-    }
-    QDesktopServices::setUrlHandler(QStringLiteral("file"), this, "openUrl");
-    child<QPushButton>(window, "openBtn")->click();
-    QCOMPARE(openedUrls, QList<QUrl>{QUrl::fromLocalFile(path)});
+    auto *open = child<QPushButton>(window, "openBtn");
+    QVERIFY(!open->isVisible());
 
     {
         ModalAnswers cancel([](QWidget *modal) { modal->close(); });
         QMetaObject::invokeMethod(&window, "saveFile");
         QCOMPARE(cancel.count("QFileDialog"), 1);
     }
-    openedUrls.clear();
-    child<QPushButton>(window, "openBtn")->click();
+    QVERIFY(!open->isVisible());
+
+    const QString path = dir.filePath(QStringLiteral("opened.csv"));
+    {
+        ModalAnswers save([&](QWidget *modal) { chooseFile(modal, path); });
+        QMetaObject::invokeMethod(&window, "saveFile");
+    }
+    QVERIFY(open->isVisible());
+
+    // A save dialog cancelled later leaves the records in the file they went to.
+    {
+        ModalAnswers cancel([](QWidget *modal) { modal->close(); });
+        QMetaObject::invokeMethod(&window, "saveFile");
+    }
+    QVERIFY(open->isVisible());
+    QDesktopServices::setUrlHandler(QStringLiteral("file"), this, "openUrl");
+    open->click();
     QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
-    QVERIFY(openedUrls.isEmpty());
-    // The stored path still names the last file that was saved.
+    QCOMPARE(openedUrls, QList<QUrl>{QUrl::fromLocalFile(path)});
+    openedUrls.clear();
     QCOMPARE(QSettings().value(SettingsKeys::deviceLastSavedFilePath).toString(), path);
+}
+
+void TestDownload::saveDialogStartsOutsideTheProgram_data()
+{
+    QTest::addColumn<QString>("stored"); // relative to the home folder
+    QTest::addColumn<bool>("documents"); // whether the documents folder is there
+    QTest::addColumn<QString>("expected");
+
+    QTest::newRow("nothing stored") << QString() << true << "Documents";
+    QTest::newRow("nothing stored, no documents folder") << QString() << false << "";
+    QTest::newRow("folder of the stored file gone") << "stick/records.csv" << true << "Documents";
+    QTest::newRow("folder of the stored file there") << "records/old.csv" << true << "records";
+}
+
+void TestDownload::saveDialogStartsOutsideTheProgram()
+{
+    QFETCH(QString, stored);
+    QFETCH(bool, documents);
+    QFETCH(QString, expected);
+
+    QTemporaryDir home;
+    QVERIFY(home.isValid());
+    const QByteArray oldHome = qgetenv("HOME");
+    qputenv("HOME", QFile::encodeName(home.path()));
+    const auto restoreHome = qScopeGuard([&] { qputenv("HOME", oldHome); });
+    QVERIFY(QDir(home.path()).mkpath(QStringLiteral("records")));
+    if (documents)
+        QVERIFY(QDir(home.path()).mkpath(QStringLiteral("Documents")));
+    QCOMPARE(QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation),
+             home.filePath(QStringLiteral("Documents")));
+    if (!stored.isEmpty())
+        QSettings().setValue(SettingsKeys::deviceLastSavedFilePath, home.filePath(stored));
+
+    PtyPair pty;
+    QVERIFY(pty.isValid());
+    MainWindow window;
+    window.show();
+    QVERIFY(receive(window, pty, "1\r\n"));
+
+    QString shownFolder;
+    {
+        ModalAnswers look([&](QWidget *modal) {
+            if (auto *dialog = qobject_cast<QFileDialog *>(modal))
+                shownFolder = dialog->directory().absolutePath();
+            modal->close();
+        });
+        QMetaObject::invokeMethod(&window, "saveFile");
+    }
+    QCOMPARE(shownFolder, QDir(home.path()).absoluteFilePath(expected));
+}
+
+void TestDownload::unsavedRecordsAskBeforeTheyGo_data()
+{
+    QTest::addColumn<QString>("leaving"); // by "download" or "close"
+    QTest::addColumn<int>("answer");      // the button, Escape as 0, or -1 when saved before
+    QTest::addColumn<bool>("fileChosen"); // in the save dialog, if one comes
+    QTest::addColumn<bool>("gone");       // whether the records were let go
+
+    const int cancel = QMessageBox::Cancel;
+    const int discard = QMessageBox::Discard;
+    const int save = QMessageBox::Save;
+    for (const char *leaving : {"download", "close"}) {
+        const QByteArray tag(leaving);
+        QTest::newRow(tag + ", cancel") << leaving << cancel << false << false;
+        QTest::newRow(tag + ", escape") << leaving << 0 << false << false;
+        QTest::newRow(tag + ", discard") << leaving << discard << false << true;
+        QTest::newRow(tag + ", save") << leaving << save << true << true;
+        QTest::newRow(tag + ", save dialog cancelled") << leaving << save << false << false;
+        QTest::newRow(tag + ", saved before") << leaving << -1 << false << true;
+    }
+}
+
+void TestDownload::unsavedRecordsAskBeforeTheyGo()
+{
+    QFETCH(QString, leaving);
+    QFETCH(int, answer);
+    QFETCH(bool, fileChosen);
+    QFETCH(bool, gone);
+
+    PtyPair pty;
+    QVERIFY(pty.isValid());
+    MainWindow window;
+    window.show();
+    const QByteArray records("1,2\r\n");
+    QVERIFY(receive(window, pty, records));
+    const QString path = dir.filePath(QTest::currentDataTag() + QLatin1String(".csv"));
+    if (answer == -1) {
+        ModalAnswers save([&](QWidget *modal) { chooseFile(modal, path); });
+        QMetaObject::invokeMethod(&window, "saveFile");
+        QVERIFY(QFileInfo::exists(path));
+        QFile::remove(path);
+    }
+
+    bool defaultIsCancel = false;
+    ModalAnswers answers([&](QWidget *modal) {
+        auto *box = qobject_cast<QMessageBox *>(modal);
+        if (!box) {
+            if (fileChosen)
+                chooseFile(modal, path);
+            else
+                modal->close();
+            return;
+        }
+        defaultIsCancel = box->defaultButton() == box->button(QMessageBox::Cancel) &&
+                          box->escapeButton() == box->button(QMessageBox::Cancel);
+        if (answer == 0)
+            QTest::keyClick(box, Qt::Key_Escape);
+        else
+            pressButton(box, QMessageBox::StandardButton(answer));
+    });
+    if (leaving == QLatin1String("download")) {
+        child<QPushButton>(window, "downloadBtn")->click();
+    } else {
+        window.close();
+    }
+
+    if (answer == -1) {
+        QVERIFY(!answers.shown());
+    } else {
+        QCOMPARE(answers.count("QMessageBox"), 1);
+        QCOMPARE(answers.texts.at(0), "The downloaded records have not been saved.");
+        QCOMPARE(answers.texts.at(1), "Do you want to save them?");
+        QVERIFY(defaultIsCancel);
+    }
+    if (fileChosen)
+        QCOMPARE(fileBytes(path), records);
+    if (leaving == QLatin1String("download")) {
+        QCOMPARE(child<QPushButton>(window, "cancelBtn")->isVisible(), gone);
+        QCOMPARE(gone ? pty.read(commands.size()) : pty.drain(200), gone ? commands : QByteArray());
+        child<QPushButton>(window, "cancelBtn")->click();
+    } else {
+        QCOMPARE(window.isVisible(), !gone);
+        if (!gone)
+            QCOMPARE(child<QPlainTextEdit>(window, "outputTextEdit")->toPlainText(), "1,2\n");
+    }
 }
 
 QTEST_MAIN(TestDownload)

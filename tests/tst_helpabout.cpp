@@ -3,6 +3,7 @@
 #include <QAbstractButton>
 #include <QAction>
 #include <QDesktopServices>
+#include <QDir>
 #include <QFile>
 #include <QMessageBox>
 #include <QRegularExpression>
@@ -67,8 +68,8 @@ private slots:
     void initTestCase();
     void init();
 
-    void helpOpensFileOfLanguage_data();
-    void helpOpensFileOfLanguage();
+    void helpOpensFileOfLanguageOrEnglish_data();
+    void helpOpensFileOfLanguageOrEnglish();
     void aboutShowsVersion();
     void aboutTranslatedWithComments();
     void guidesBesideTheProgram_data();
@@ -88,24 +89,43 @@ void TestHelpAbout::init()
     QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
 }
 
-void TestHelpAbout::helpOpensFileOfLanguage_data()
+void TestHelpAbout::helpOpensFileOfLanguageOrEnglish_data()
 {
     QTest::addColumn<QLocale>("locale");
-    QTest::addColumn<QString>("fileName");
+    QTest::addColumn<QStringList>("installed"); // language codes of the guides beside the program
+    QTest::addColumn<QString>("opened");        // the code of the guide opened, empty for none
 
-    QTest::newRow("de_DE") << QLocale(QLocale::German, QLocale::Germany)
-                           << "Corvane_VelmoraHelp_de.html";
-    QTest::newRow("en") << QLocale(QStringLiteral("en")) << "Corvane_VelmoraHelp_en.html";
-    // Only the language counts, never the country; no file for it is shipped,
-    // and the request goes out all the same.
-    QTest::newRow("pt_BR") << QLocale(QLocale::Portuguese, QLocale::Brazil)
-                           << "Corvane_VelmoraHelp_pt.html";
+    const QStringList both{QStringLiteral("en"), QStringLiteral("de")};
+    const QLocale german(QLocale::German, QLocale::Germany);
+    QTest::newRow("de_DE") << german << both << "de";
+    QTest::newRow("en") << QLocale(QStringLiteral("en")) << both << "en";
+    // Only the language counts, never the country.
+    QTest::newRow("pt_BR, no guide for it")
+        << QLocale(QLocale::Portuguese, QLocale::Brazil) << both << "en";
+    // A stored code that names no language gives the neutral locale, C.
+    QTest::newRow("neutral locale") << QLocale(QStringLiteral("zz")) << both << "en";
+    QTest::newRow("French, only a German guide")
+        << QLocale(QLocale::French) << QStringList{"de"} << "";
+    QTest::newRow("no Help folder") << german << QStringList() << "";
 }
 
-void TestHelpAbout::helpOpensFileOfLanguage()
+void TestHelpAbout::helpOpensFileOfLanguageOrEnglish()
 {
     QFETCH(QLocale, locale);
-    QFETCH(QString, fileName);
+    QFETCH(QStringList, installed);
+    QFETCH(QString, opened);
+
+    // This test program has a folder of its own, so the guides beside it are the test's.
+    const QString help = QCoreApplication::applicationDirPath() + QStringLiteral("/Help");
+    QVERIFY(QDir(help).removeRecursively());
+    const auto guide = [&](const QString &code) {
+        return help + QStringLiteral("/Corvane_VelmoraHelp_%1.html").arg(code);
+    };
+    for (const QString &code : installed) {
+        QVERIFY(QDir().mkpath(help));
+        QFile file(guide(code));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+    }
     UrlCatcher catcher;
     QDesktopServices::setUrlHandler(QStringLiteral("file"), &catcher, "openUrl");
     const auto unset =
@@ -113,10 +133,31 @@ void TestHelpAbout::helpOpensFileOfLanguage()
     QLocale::setDefault(locale);
 
     MainWindow window;
+    QStringList said;
+    QTimer answer;
+    QObject::connect(&answer, &QTimer::timeout, [&] {
+        for (QWidget *widget : QApplication::topLevelWidgets()) {
+            auto *box = qobject_cast<QMessageBox *>(widget);
+            if (box && box->isVisible()) {
+                said << box->text() << box->informativeText();
+                box->button(QMessageBox::Ok)->click();
+            }
+        }
+    });
+    answer.start(20);
     window.findChild<QAction *>(QStringLiteral("actionHelp"))->trigger();
 
-    const QString expected = QCoreApplication::applicationDirPath() + "/Help/" + fileName;
-    QCOMPARE(catcher.urls, QList<QUrl>{QUrl::fromLocalFile(expected)});
+    if (opened.isEmpty()) {
+        QVERIFY(catcher.urls.isEmpty());
+        const QString languageGuide = guide(locale.name().left(2));
+        QCOMPARE(said, (QStringList{QStringLiteral("No help file was found."),
+                                    QStringLiteral("Looked for:\n%1\n%2")
+                                        .arg(QDir::toNativeSeparators(languageGuide),
+                                             QDir::toNativeSeparators(guide("en")))}));
+    } else {
+        QCOMPARE(catcher.urls, QList<QUrl>{QUrl::fromLocalFile(guide(opened))});
+        QVERIFY(said.isEmpty());
+    }
 }
 
 void TestHelpAbout::aboutShowsVersion()
@@ -161,8 +202,7 @@ void TestHelpAbout::guidesBesideTheProgram()
 {
     QFETCH(QString, language);
     const auto readGuide = [](const QString &code) {
-        QFile file(QCoreApplication::applicationDirPath() +
-                   QStringLiteral("/Help/Corvane_VelmoraHelp_%1.html").arg(code));
+        QFile file(QStringLiteral(CV_HELP_DIR "/Corvane_VelmoraHelp_%1.html").arg(code));
         return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
     };
     const auto anchors = [](const QString &html) {

@@ -110,7 +110,8 @@ private slots:
     void unusableGeometryKeepsFormSize();
     void storedPortSelected_data();
     void storedPortSelected();
-    void refreshReturnsToStoredPort();
+    void refreshKeepsTheChosenPort_data();
+    void refreshKeepsTheChosenPort();
     void portToolTips();
     void noPortPresent();
     void exitClosesWindow();
@@ -124,6 +125,7 @@ private:
                     const char *devNumbers);
 
     UMockdevTestbed *testbed = nullptr;
+    QHash<QByteArray, QByteArray> ttyPaths; // sysfs path of each port added
 };
 
 void TestMainWindow::initTestCase()
@@ -144,6 +146,7 @@ void TestMainWindow::init()
 void TestMainWindow::cleanup()
 {
     umockdev_testbed_clear(testbed);
+    ttyPaths.clear();
 }
 
 void TestMainWindow::cleanupTestCase()
@@ -169,6 +172,7 @@ void TestMainWindow::addUsbPort(const char *usbName, const char *vendor, const c
     gchar *port = umockdev_testbed_add_device(testbed, "tty", tty, interface, "dev", devNumbers,
                                               nullptr, "DEVNAME", devName.constData(), nullptr);
     QVERIFY(port);
+    ttyPaths.insert(tty, port);
     g_free(port);
     g_free(interface);
     g_free(usb);
@@ -389,25 +393,53 @@ void TestMainWindow::storedPortSelected()
     QCOMPARE(ports->currentText(), current);
 }
 
-void TestMainWindow::refreshReturnsToStoredPort()
+void TestMainWindow::refreshKeepsTheChosenPort_data()
 {
+    QTest::addColumn<QString>("chosen");
+    QTest::addColumn<QString>("stored");
+    QTest::addColumn<QString>("unplugged"); // before the refresh
+    QTest::addColumn<QString>("current");   // after it
+
+    QTest::newRow("chosen port still there") << "ttyUSB0"
+                                             << "ttyACM0"
+                                             << ""
+                                             << "ttyUSB0";
+    QTest::newRow("chosen port gone") << "ttyUSB0"
+                                      << "ttyACM0"
+                                      << "ttyUSB0"
+                                      << "ttyACM0";
+    QTest::newRow("chosen and stored port gone") << "ttyACM0"
+                                                 << "ttyACM0"
+                                                 << "ttyACM0"
+                                                 << "ttyUSB0";
+}
+
+void TestMainWindow::refreshKeepsTheChosenPort()
+{
+    QFETCH(QString, chosen);
+    QFETCH(QString, stored);
+    QFETCH(QString, unplugged);
+    QFETCH(QString, current);
     addAcmDevice();
     addUsbAdapter();
-    QSettings().setValue(SettingsKeys::devicePortName, QStringLiteral("ttyACM0"));
+    QSettings().setValue(SettingsKeys::devicePortName, stored);
 
     MainWindow window;
     auto *ports = child<QComboBox>(window, "comPorts");
-    ports->setCurrentIndex(1);
-    QCOMPARE(ports->currentText(), QStringLiteral("ttyUSB0"));
+    ports->setCurrentIndex(ports->findText(chosen));
+    QCOMPARE(ports->currentText(), chosen);
 
+    // An adapter plugged in, another perhaps pulled out.
     addUsbPort("1-3", "0403", "6015", "FT230X Basic UART", "ftdi_sio", "ttyUSB1", "188:1");
+    if (!unplugged.isEmpty())
+        umockdev_testbed_remove_device(testbed, ttyPaths.value(unplugged.toLatin1()).constData());
     child<QAction>(window, "actionRefreshPorts")->trigger();
 
-    QCOMPARE(ports->count(), 3);
-    QCOMPARE(ports->itemText(2), QStringLiteral("ttyUSB1"));
-    QCOMPARE(ports->currentText(), QStringLiteral("ttyACM0"));
+    QCOMPARE(ports->count(), unplugged.isEmpty() ? 3 : 2);
+    QCOMPARE(ports->findText(QStringLiteral("ttyUSB1")), ports->count() - 1);
+    QCOMPARE(ports->currentText(), current);
     // Only closing the window stores the choice.
-    QCOMPARE(QSettings().value(SettingsKeys::devicePortName).toString(), QStringLiteral("ttyACM0"));
+    QCOMPARE(QSettings().value(SettingsKeys::devicePortName).toString(), stored);
 }
 
 void TestMainWindow::portToolTips()

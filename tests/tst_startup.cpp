@@ -26,6 +26,7 @@
 
 #include <functional>
 #include <memory>
+#include <sys/resource.h>
 
 namespace {
 
@@ -135,10 +136,11 @@ private slots:
     void restartAfterYesOpensNewWindowInNewLanguage();
     void noKeepsTheWindowAndItsLanguage();
     void cancelledDialogAsksNothing();
-    void noCatalogueShowsNoWindow();
-    void executableWithoutCatalogueFails_data();
-    void executableWithoutCatalogueFails();
+    void noCatalogueSaysSoAndFails();
+    void executableWithoutCatalogueSaysSo_data();
+    void executableWithoutCatalogueSaysSo();
     void executableStartsFromItsFolder();
+    void fileSizeLimitDoesNotEndTheProgram();
 
 private:
     void addCatalogue(const QString &compiled, const QString &name);
@@ -394,18 +396,38 @@ void TestStartup::cancelledDialogAsksNothing()
     QCOMPARE(storedPath(), QStringLiteral("Translations/velmora_de.qm"));
 }
 
-void TestStartup::noCatalogueShowsNoWindow()
+void TestStartup::noCatalogueSaysSoAndFails()
 {
     QVERIFY(QDir().mkpath(translationsDirectory));
     addCatalogue(QStringLiteral("langtest_toolkit"), QStringLiteral("qt_de.qm"));
 
+    QString said;
+    UserScript script;
+    script.then([&] {
+        for (QWidget *widget : QApplication::topLevelWidgets()) {
+            auto *box = qobject_cast<QMessageBox *>(widget);
+            if (box && box->isVisible()) {
+                said = box->text();
+                box->button(QMessageBox::Ok)->click();
+                return true;
+            }
+        }
+        return false;
+    });
     ShowWatcher watcher;
+    script.start();
     QCOMPARE(runStartupCycles(), 1);
-    QCOMPARE(watcher.windows, 0);
+
+    QVERIFY2(script.failure.isEmpty(), qPrintable(script.failure));
+    const QString folder = QDir::toNativeSeparators(QDir(translationsDirectory).absolutePath());
+    QCOMPARE(said, QStringLiteral("The program cannot start: no usable translation catalogue "
+                                  "in \"%1\".")
+                       .arg(folder));
+    QCOMPARE(watcher.mainWindows, 0);
     QVERIFY(QSettings().allKeys().isEmpty());
 }
 
-void TestStartup::executableWithoutCatalogueFails_data()
+void TestStartup::executableWithoutCatalogueSaysSo_data()
 {
     QTest::addColumn<QStringList>("files");
     QTest::newRow("no folder") << QStringList();
@@ -413,7 +435,9 @@ void TestStartup::executableWithoutCatalogueFails_data()
         << QStringList{QStringLiteral("qt_de.qm"), QStringLiteral("qt_en.qm")};
 }
 
-void TestStartup::executableWithoutCatalogueFails()
+// The program says why on its error stream at once, and then waits for the
+// user to read its message box (answered in noCatalogueSaysSoAndFails).
+void TestStartup::executableWithoutCatalogueSaysSo()
 {
     QFETCH(QStringList, files);
     for (const QString &name : files)
@@ -422,19 +446,31 @@ void TestStartup::executableWithoutCatalogueFails()
     QProcess program;
     program.setWorkingDirectory(workDir->path());
     program.start(QStringLiteral(CV_APP_EXECUTABLE), {});
-    QVERIFY2(program.waitForFinished(60000), "the program kept running");
+    QVERIFY(program.waitForStarted(60000));
+    QString errors;
+    const QRegularExpression ours(QStringLiteral("^corvane-velmora:.*$"),
+                                  QRegularExpression::MultilineOption);
+    QElapsedTimer clock;
+    clock.start();
+    while (!ours.match(errors).hasMatch() && program.state() == QProcess::Running &&
+           clock.elapsed() < 60000) {
+        program.waitForReadyRead(100);
+        errors += QString::fromLocal8Bit(program.readAllStandardError());
+    }
+    const bool waiting = program.state() == QProcess::Running;
+    program.kill();
+    program.waitForFinished(60000);
+    errors += QString::fromLocal8Bit(program.readAllStandardError());
 
-    QCOMPARE(program.exitStatus(), QProcess::NormalExit);
-    QCOMPARE(program.exitCode(), 1);
+    QVERIFY2(waiting, qPrintable(errors));
     const QString folder = QDir::toNativeSeparators(QFileInfo(workDir->path()).canonicalFilePath() +
                                                     QStringLiteral("/Translations"));
     // The toolkit may warn about the environment; the program says one thing.
-    const QString errors = QString::fromLocal8Bit(program.readAllStandardError());
     // Windows ends the line with a carriage return too.
-    const QStringList ours = errors.split(QRegularExpression(QStringLiteral("\r?\n")))
-                                 .filter(QRegularExpression(QStringLiteral("^corvane-velmora:")));
-    QCOMPARE(ours.size(), 1);
-    QVERIFY2(ours.first().endsWith(folder), qPrintable(errors));
+    const QStringList lines = errors.split(QRegularExpression(QStringLiteral("\r?\n")))
+                                  .filter(QRegularExpression(QStringLiteral("^corvane-velmora:")));
+    QCOMPARE(lines.size(), 1);
+    QVERIFY2(lines.first().endsWith(folder), qPrintable(errors));
     QVERIFY(program.readAllStandardOutput().isEmpty());
 }
 
@@ -464,6 +500,33 @@ void TestStartup::executableStartsFromItsFolder()
     QVERIFY2(stored.startsWith(QStringLiteral("Translations/corvane_velmora_")),
              qPrintable(stored));
     QVERIFY(QFile::exists(folder + QLatin1Char('/') + stored));
+}
+
+// Past a file size limit the system would end the program with a signal; it
+// writes its settings on the way out, past this limit.
+void TestStartup::fileSizeLimitDoesNotEndTheProgram()
+{
+    addCatalogue(QStringLiteral("langtest_en"), QStringLiteral("velmora_en.qm"));
+
+    UserScript script;
+    script.then([&] {
+        MainWindow *window = shownMainWindow();
+        if (window)
+            window->close();
+        return window != nullptr;
+    });
+    rlimit saved{};
+    QCOMPARE(::getrlimit(RLIMIT_FSIZE, &saved), 0);
+    rlimit small = saved;
+    small.rlim_cur = 16;
+    QCOMPARE(::setrlimit(RLIMIT_FSIZE, &small), 0);
+    script.start();
+    const int status = runStartupCycles();
+    QCOMPARE(::setrlimit(RLIMIT_FSIZE, &saved), 0);
+
+    QVERIFY2(script.failure.isEmpty(), qPrintable(script.failure));
+    QVERIFY(script.finished());
+    QCOMPARE(status, 0);
 }
 
 QTEST_MAIN(TestStartup)

@@ -47,7 +47,8 @@ struct Message
     QString context;
     QString source;
     QString comment;
-    QString translation;
+    QString translation; // of a text with plural forms, all of them one after the other
+    bool numerus = false;
 };
 
 QList<Message> readTsFile(const QString &path)
@@ -66,13 +67,14 @@ QList<Message> readTsFile(const QString &path)
         if (xml.name() == QLatin1String("name"))
             context = xml.readElementText();
         else if (xml.name() == QLatin1String("message"))
-            current = Message{context, {}, {}, {}};
+            current = Message{
+                context, {}, {}, {}, xml.attributes().value(QLatin1String("numerus")) == u"yes"};
         else if (xml.name() == QLatin1String("source"))
             current.source = xml.readElementText();
         else if (xml.name() == QLatin1String("comment"))
             current.comment = xml.readElementText();
         else if (xml.name() == QLatin1String("translation")) {
-            current.translation = xml.readElementText();
+            current.translation = xml.readElementText(QXmlStreamReader::IncludeChildElements);
             messages.append(current);
         }
     }
@@ -103,7 +105,9 @@ private slots:
     void noApplicationCatalogue();
     void capitalQtPrefixIsAnApplicationCatalogue();
     void emptyStoredCodeGivesNeutralLocale();
-    void firstCatalogueThatDoesNotLoad();
+    void damagedCatalogueIsPassedOver_data();
+    void damagedCatalogueIsPassedOver();
+    void noCatalogueLoads();
     void shippedCataloguesAreComplete();
     void cataloguesHoldExactlyTheTextsOfTheCode();
     void programFolderOffersTheBuildsLanguagesOnly();
@@ -308,18 +312,52 @@ void TestTranslationLoader::emptyStoredCodeGivesNeutralLocale()
     QCOMPARE(translate("LanguageProbe", "Toolkit only"), QStringLiteral("toolkit text"));
 }
 
-void TestTranslationLoader::firstCatalogueThatDoesNotLoad()
+void TestTranslationLoader::damagedCatalogueIsPassedOver_data()
+{
+    QFile good(QStringLiteral(CV_LANGTEST_DIR "/langtest_de.qm"));
+    QVERIFY(good.open(QIODevice::ReadOnly));
+    const QByteArray catalogue = good.readAll();
+
+    QTest::addColumn<QByteArray>("damaged");
+    QTest::addColumn<bool>("storedChoice"); // the damaged file was the user's choice
+    QTest::newRow("empty") << QByteArray() << false;
+    QTest::newRow("truncated") << catalogue.left(catalogue.size() / 2) << false;
+    QTest::newRow("not a catalogue") << QByteArray(64, 'x') << false;
+    QTest::newRow("stored choice truncated") << catalogue.left(catalogue.size() / 2) << true;
+}
+
+// A damaged catalogue that sorts first neither stops the program nor becomes
+// the choice, and is left as it is.
+void TestTranslationLoader::damagedCatalogueIsPassedOver()
+{
+    QFETCH(QByteArray, damaged);
+    QFETCH(bool, storedChoice);
+    addFile(QStringLiteral("broken_de.qm"), damaged);
+    addCatalogue(QStringLiteral("langtest_en"), QStringLiteral("velmora_en.qm"));
+    if (storedChoice)
+        store(QStringLiteral("Translations/broken_de.qm"), QStringLiteral("de"));
+
+    QVERIFY(installTranslators(owner.get(), translationsDirectory));
+
+    QCOMPARE(storedPath(), QStringLiteral("Translations/velmora_en.qm"));
+    QCOMPARE(storedCode(), QStringLiteral("en"));
+    QCOMPARE(QLocale().language(), QLocale::English);
+    QCOMPARE(translate("MainWindow", "Download"), QStringLiteral("Fetch records"));
+    QFile file(translationsDirectory + QStringLiteral("/broken_de.qm"));
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QCOMPARE(file.readAll(), damaged);
+}
+
+void TestTranslationLoader::noCatalogueLoads()
 {
     addFile(QStringLiteral("broken_de.qm"), QByteArray(64, 'x'));
-    addCatalogue(QStringLiteral("langtest_en"), QStringLiteral("velmora_en.qm"));
+    addFile(QStringLiteral("empty_en.qm"), QByteArray());
     const QLocale french(QLocale::French, QLocale::France);
     QLocale::setDefault(french);
 
     QVERIFY(!installTranslators(owner.get(), translationsDirectory));
 
-    // The choice is stored all the same; only the locale stays untouched.
-    QCOMPARE(storedPath(), QStringLiteral("Translations/broken_de.qm"));
-    QCOMPARE(storedCode(), QStringLiteral("de"));
+    QVERIFY(QSettings().allKeys().isEmpty());
     QCOMPARE(QLocale().name(), french.name());
     QCOMPARE(translate("MainWindow", "Download"), QStringLiteral("Download"));
 }
@@ -348,16 +386,24 @@ void TestTranslationLoader::shippedCataloguesAreComplete()
         const QByteArray comment = en.comment.toUtf8();
         const char *disambiguation = en.comment.isEmpty() ? nullptr : comment.constData();
         const QByteArray context = en.context.toLatin1();
-        const QString germanText =
-            compiledGerman.translate(context.constData(), source.constData(), disambiguation);
-        QVERIFY2(!germanText.isEmpty(), qPrintable(where));
-        for (const QString &marker :
-             {QStringLiteral("%1"), QStringLiteral("%2"), QStringLiteral("\n")})
-            QVERIFY2(germanText.count(marker) == en.source.count(marker), qPrintable(where));
+        QVERIFY2(en.numerus == de.numerus, qPrintable(where));
+        // Texts with plural forms: the form for one and for many.
+        for (const int n : en.numerus ? QList<int>{1, 2} : QList<int>{-1}) {
+            const QString germanText = compiledGerman.translate(
+                context.constData(), source.constData(), disambiguation, n);
+            QVERIFY2(!germanText.isEmpty(), qPrintable(where));
+            for (const QString &marker : {QStringLiteral("%1"), QStringLiteral("%2"),
+                                          QStringLiteral("%Ln"), QStringLiteral("\n")})
+                QVERIFY2(germanText.count(marker) == en.source.count(marker), qPrintable(where));
 
-        const QString englishText =
-            compiledEnglish.translate(context.constData(), source.constData(), disambiguation);
-        QVERIFY2(englishText.isEmpty() || englishText == en.source, qPrintable(where));
+            const QString englishText = compiledEnglish.translate(
+                context.constData(), source.constData(), disambiguation, n);
+            // Only plural forms need an English entry; one for one thing differs.
+            if (n == 1)
+                QVERIFY2(!englishText.isEmpty() && englishText != en.source, qPrintable(where));
+            else
+                QVERIFY2(englishText.isEmpty() || englishText == en.source, qPrintable(where));
+        }
     }
 }
 

@@ -2,17 +2,22 @@
 
 #include "connectionfailureadvice.h"
 #include "dialoglanguage.h"
+#include "helpfile.h"
 #include "languagesettings.h"
 #include "openfailure.h"
 #include "portenumerator.h"
+#include "recordfilewriter.h"
 #include "resourcebundle.h"
+#include "savedialogstart.h"
 #include "serialportsettings.h"
 #include "settingskeys.h"
 #include "winserialdeviceasync.h"
 
 #include <QAbstractAnimation>
+#include <QCloseEvent>
 #include <QCoreApplication>
 #include <QDesktopServices>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -20,11 +25,12 @@
 #include <QLocale>
 #include <QMessageBox>
 #include <QProgressBar>
-#include <QSaveFile>
 #include <QSettings>
 #include <QTextCursor>
 #include <QTimer>
 #include <QUrl>
+
+#include <limits>
 
 namespace {
 
@@ -46,9 +52,11 @@ QString portToolTip(const PortInfo &port)
 
 QString receivedBytesText(qint64 count)
 {
-    return QCoreApplication::translate("MainWindow", "%1 bytes received",
-                                       "Counter beside the busy indicator during a download")
-        .arg(QLocale().toString(count));
+    // The plural form is chosen by an int; the window cannot hold 2 GiB of
+    // records anyway (the pane alone would need several times that).
+    const int n = int(qMin(count, qint64(std::numeric_limits<int>::max())));
+    return QCoreApplication::translate("MainWindow", "%Ln bytes received",
+                                       "Counter beside the busy indicator during a download", n);
 }
 
 } // namespace
@@ -169,31 +177,43 @@ void MainWindow::changeLanguage()
     question.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
     if (question.exec() == QMessageBox::Yes) {
         restartRequested = true;
-        close();
+        // The user may keep the window for records not saved yet.
+        if (!close())
+            restartRequested = false;
     }
 }
 
-// The selection always returns to the port stored at the last exit, not to
-// the one chosen since: only the destructor writes the stored port.
+// The port the user chose stays selected for as long as it is present, so
+// that a refresh after plugging in another adapter does not send the next
+// download elsewhere; then the port stored at the last exit; then the first.
 void MainWindow::refreshPorts()
 {
+    const QString chosenPort = ui.comPorts->currentText();
     ui.comPorts->clear();
 
     QList<PortInfo> ports;
     enumeratePorts(ports);
 
     const QString storedPort = QSettings().value(SettingsKeys::devicePortName).toString();
+    int chosen = -1;
     for (qsizetype i = 0; i < ports.size(); ++i) {
         const PortInfo &port = ports.at(i);
         ui.comPorts->addItem(port.portName, port.openName);
         ui.comPorts->setItemData(int(i), portToolTip(port), Qt::ToolTipRole);
         if (port.portName == storedPort)
             ui.comPorts->setCurrentIndex(int(i));
+        if (!chosenPort.isEmpty() && port.portName == chosenPort)
+            chosen = int(i);
     }
+    if (chosen >= 0)
+        ui.comPorts->setCurrentIndex(chosen);
 }
 
 void MainWindow::download()
 {
+    if (!mayDropRecords())
+        return;
+
     ui.downloadBtn->hide();
     ui.cancelBtn->show();
     ui.openBtn->hide();
@@ -241,6 +261,7 @@ void MainWindow::download()
     ui.outputTextEdit->clear();
     dataReceived = false;
     receivedData.clear();
+    lastSavedFilePath.clear(); // these records are not saved anywhere yet
     paneShown = 0;
     paneSkips.clear();
 
@@ -369,7 +390,6 @@ void MainWindow::cancelDownload()
     showPendingText(-1);
     ui.downloadBtn->show();
     ui.cancelBtn->hide();
-    ui.openBtn->setVisible(!receivedData.isEmpty());
     ui.saveBtn->setVisible(dataReceived);
     ui.actionRefreshPorts->setEnabled(true);
     ui.actionChangeLanguage->setEnabled(true);
@@ -388,6 +408,39 @@ void MainWindow::cancelDownload()
     serialPort = nullptr;
 }
 
+// Records not saved go only with the user's consent; during a download the
+// window may go with what has come so far.
+bool MainWindow::mayDropRecords()
+{
+    if (serialPort || receivedData.isEmpty() || !lastSavedFilePath.isEmpty())
+        return true;
+
+    QMessageBox question(this);
+    question.setIcon(QMessageBox::Warning);
+    question.setText(tr("The downloaded records have not been saved."));
+    question.setInformativeText(tr("Do you want to save them?"));
+    question.setStandardButtons(QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel);
+    question.setDefaultButton(QMessageBox::Cancel);
+    question.setEscapeButton(QMessageBox::Cancel);
+    switch (question.exec()) {
+    case QMessageBox::Save:
+        saveFile();
+        return !lastSavedFilePath.isEmpty();
+    case QMessageBox::Discard:
+        return true;
+    default:
+        return false;
+    }
+}
+
+void MainWindow::closeEvent(QCloseEvent *event)
+{
+    if (mayDropRecords())
+        event->accept();
+    else
+        event->ignore();
+}
+
 void MainWindow::openFile()
 {
     QDesktopServices::openUrl(QUrl::fromLocalFile(lastSavedFilePath));
@@ -400,11 +453,11 @@ void MainWindow::saveFile()
     const QString csvFilter = tr("Comma Separated Value files (*.csv)");
     const QString filter = QStringLiteral("%1;;%2;;%3")
                                .arg(csvFilter, tr("Text files (*.txt)"), tr("All files (*.*)"));
-    const QString startPath = QSettings().value(SettingsKeys::deviceLastSavedFilePath).toString();
+    const QString startPath =
+        saveDialogStartPath(QSettings().value(SettingsKeys::deviceLastSavedFilePath).toString());
     QString selectedFilter = csvFilter;
     const QString path = QFileDialog::getSaveFileName(this, tr("Save downloaded data to file"),
                                                       startPath, filter, &selectedFilter);
-    lastSavedFilePath = path;
     if (path.isEmpty())
         return;
 
@@ -433,30 +486,21 @@ void MainWindow::saveFile()
         QSettings().setValue(SettingsKeys::convertData, convert);
     }
 
-    // The chosen file is replaced only once every byte is on the disk, so a
-    // failed save never leaves a good file truncated.
-    QSaveFile file(path);
-    bool saved = file.open(QIODevice::WriteOnly);
-    if (saved && file.write(data) != data.size())
-        saved = false;
-    if (saved)
-        saved = file.commit();
-    else
-        file.cancelWriting();
-
-    if (!saved) {
+    const RecordFileResult result = writeRecordFile(path, data);
+    if (!result.saved) {
         QMessageBox box(this);
         box.setIcon(QMessageBox::Warning);
         box.setText(tr("Error opening \"%1\" for writing. Is it open already or read only?",
                        "The %1 will be replaced with the a file name. Please do not remove it in "
                        "your translation!")
                         .arg(path));
-        box.setInformativeText(file.errorString());
+        box.setInformativeText(result.reason);
         box.setStandardButtons(QMessageBox::Ok);
         box.exec();
         return;
     }
 
+    lastSavedFilePath = path;
     ui.openBtn->show();
     ui.statusBar->showMessage(tr("File successfully saved"), 3000);
     QSettings().setValue(SettingsKeys::deviceLastSavedFilePath, path);
@@ -471,13 +515,29 @@ void MainWindow::showAbout()
     QMessageBox::about(this, title, body);
 }
 
+// The guide of the interface language, else the English one; without
+// either the user is told where they were looked for.
 void MainWindow::showHelp()
 {
     const QString languageCode = QLocale().name().left(2);
-    // One arg() call: a '%' in the folder name must not be taken for a placeholder.
-    const QString path = QStringLiteral("%1/Help/Corvane_VelmoraHelp_%2.html")
-                             .arg(QCoreApplication::applicationDirPath(), languageCode);
-    QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+    const QStringList candidates =
+        helpFileCandidates(QCoreApplication::applicationDirPath(), languageCode);
+    for (const QString &path : candidates) {
+        if (QFileInfo(path).isFile()) {
+            QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+            return;
+        }
+    }
+
+    QStringList shown;
+    for (const QString &path : candidates)
+        shown << QDir::toNativeSeparators(path);
+    QMessageBox box(this);
+    box.setIcon(QMessageBox::Warning);
+    box.setText(tr("No help file was found."));
+    box.setInformativeText(tr("Looked for:") + QLatin1Char('\n') + shown.join(QLatin1Char('\n')));
+    box.setStandardButtons(QMessageBox::Ok);
+    box.exec();
 }
 
 void MainWindow::convertDataToggled(bool checked)

@@ -25,6 +25,9 @@ public:
     explicit MainWindow(QWidget *parent = nullptr, Qt::WindowFlags flags = {});
     ~MainWindow() override;
 
+protected:
+    void closeEvent(QCloseEvent *event) override;
+
 private:
     Ui::MainWindow ui;
 
@@ -38,6 +41,7 @@ private:
     bool dataReceived = false;
     QByteArray receivedData;
     QProgressBar *progressBar = nullptr; // owned; lives in the status bar only while downloading
+    // The file the records on screen were saved to; empty until they are.
     QString lastSavedFilePath;
     QLabel *byteCounter = nullptr; // owned; beside progressBar during a download
     // How far into receivedData the pane has been given its text. The pane
@@ -53,6 +57,7 @@ private:
     void queuePaneUpdate();
     void showPendingText(qint64 budgetMs);
     void stepBusyIndicator();
+    bool mayDropRecords();
 
 private slots:
     void changeLanguage();

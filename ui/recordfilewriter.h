@@ -1,0 +1,16 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+// What became of writing the records to a file: on failure, the system's
+// reason, for the user.
+struct RecordFileResult
+{
+    bool saved = false;
+    QString reason;
+};
+
+// Writes data to path so that an existing file is replaced only once every
+// byte is on the disk.
+RecordFileResult writeRecordFile(const QString &path, const QByteArray &data);

@@ -1,4 +1,5 @@
 #include "dialoglanguage.h"
+#include "filesizecap.h"
 #include "identity.h"
 #include "version.h"
 #include "languagesettings.h"
@@ -26,7 +27,6 @@
 
 #include <functional>
 #include <memory>
-#include <sys/resource.h>
 
 namespace {
 
@@ -515,14 +515,14 @@ void TestStartup::fileSizeLimitDoesNotEndTheProgram()
             window->close();
         return window != nullptr;
     });
-    rlimit saved{};
-    QCOMPARE(::getrlimit(RLIMIT_FSIZE, &saved), 0);
-    rlimit small = saved;
-    small.rlim_cur = 16;
-    QCOMPARE(::setrlimit(RLIMIT_FSIZE, &small), 0);
-    script.start();
-    const int status = runStartupCycles();
-    QCOMPARE(::setrlimit(RLIMIT_FSIZE, &saved), 0);
+    int status = -1;
+    {
+        FileSizeCap cap(16);
+        if (!cap.isActive())
+            QSKIP("no file size limit on this system");
+        script.start();
+        status = runStartupCycles();
+    }
 
     QVERIFY2(script.failure.isEmpty(), qPrintable(script.failure));
     QVERIFY(script.finished());

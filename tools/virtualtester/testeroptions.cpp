@@ -38,8 +38,9 @@ bool TesterOptions::parse(const QStringList &arguments, const QString &defaultRe
         "\"SYST:REM\\r\\n\" and \"MEM:DATA? ALL\\r\\n\", then sends the records file like a\n"
         "9600-baud 8N1 line and falls silent. Without COMMAND it prints the bed's\n"
         "UMOCKDEV_DIR and serves whoever opens the port until it is interrupted.\n"
-        "With --line it serves on a terminal instead, without a bed: COMMAND runs as it\n"
-        "is, with the port it must open in CV_TESTER_PORT (printed without COMMAND)."));
+        "COMMAND finds the port to open in CV_TESTER_PORT. With --line the tester serves\n"
+        "on a terminal instead, without a bed; COMMAND then runs as it is, and without\n"
+        "COMMAND the tester prints CV_TESTER_PORT when it knows the port."));
     parser.setOptionsAfterPositionalArgumentsMode(QCommandLineParser::ParseAsPositionalArguments);
     const QCommandLineOption helpOption({QStringLiteral("h"), QStringLiteral("help")},
                                         QStringLiteral("Show this help."));

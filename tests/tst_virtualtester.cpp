@@ -17,7 +17,9 @@
 
 #include <cerrno>
 #include <csignal>
+#include <cstdlib>
 #include <fcntl.h>
+#include <memory>
 #include <poll.h>
 #include <termios.h>
 #include <unistd.h>
@@ -141,28 +143,38 @@ private:
     QString m_out;
 };
 
-// The bed's end of the line as the program would open it, straight through
-// the bed's /dev (no preload library needed): raw, non-blocking.
-class BedLine
+// The program's end of the line, opened by its path (for the bed, straight
+// through the bed's /dev: no preload library needed) or taken over as a
+// pseudo-terminal master: raw, non-blocking.
+class ProgramEnd
 {
 public:
-    explicit BedLine(const QString &bedDir)
+    // Not `raw`: the terminal mode is left as the tester made it.
+    explicit ProgramEnd(const QString &path, bool raw = true)
+        : m_fd(::open(path.toLocal8Bit().constData(), O_RDWR | O_NOCTTY | O_CLOEXEC | O_NONBLOCK))
     {
-        const QByteArray path = (bedDir + QStringLiteral("/dev/ttyUSB0")).toLocal8Bit();
-        m_fd = ::open(path.constData(), O_RDWR | O_NOCTTY | O_CLOEXEC | O_NONBLOCK);
         termios tio;
-        if (m_fd >= 0 && ::tcgetattr(m_fd, &tio) == 0) {
+        if (raw && m_fd >= 0 && ::tcgetattr(m_fd, &tio) == 0) {
             ::cfmakeraw(&tio);
             ::tcsetattr(m_fd, TCSANOW, &tio);
         }
     }
-    ~BedLine()
+    // A new pseudo-terminal pair: this end is the master, `slave` names the other.
+    explicit ProgramEnd(QString *slave)
+        : m_fd(::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC | O_NONBLOCK))
+    {
+        char name[128] = {};
+        if (m_fd >= 0 && ::grantpt(m_fd) == 0 && ::unlockpt(m_fd) == 0 &&
+            ::ptsname_r(m_fd, name, sizeof name) == 0)
+            *slave = QString::fromLocal8Bit(name);
+    }
+    ~ProgramEnd()
     {
         if (m_fd >= 0)
             ::close(m_fd);
     }
-    BedLine(const BedLine &) = delete;
-    BedLine &operator=(const BedLine &) = delete;
+    ProgramEnd(const ProgramEnd &) = delete;
+    ProgramEnd &operator=(const ProgramEnd &) = delete;
 
     bool isOpen() const { return m_fd >= 0; }
     bool write(const QByteArray &bytes) const
@@ -236,6 +248,13 @@ private Q_SLOTS:
     void settleAndPlugInOptions();
     void pulledOutAdapterPluggedInAgain();
     void newRequestSupersedesTheLast();
+    void lineDownload_data();
+    void lineDownload();
+    void lineWithoutCommandServesByHand_data();
+    void lineWithoutCommandServesByHand();
+    void lineHangUpCountsWhatWasNotRead();
+    void lineThatCannotBeOpenedFails_data();
+    void lineThatCannotBeOpenedFails();
 
 private:
     QTemporaryDir m_dir;
@@ -433,6 +452,29 @@ void tst_VirtualTester::options_data()
         << QStringList{QStringLiteral("--pull-out-after"), QStringLiteral("-5")} << false << 0
         << none;
     QTest::newRow("unknown option") << QStringList{QStringLiteral("--baud")} << false << 0 << none;
+
+    const QString line = QStringLiteral("--line");
+    const QString pty = QStringLiteral("pty");
+    const QString pullOut = QStringLiteral("--pull-out-after");
+    QTest::newRow("hang-up of an own pty")
+        << QStringList{line, pty, pullOut, QStringLiteral("10")} << true << 3000 << none;
+    QTest::newRow("empty line") << QStringList{line, QString()} << false << 0 << none;
+    QTest::newRow("program port without a line")
+        << QStringList{QStringLiteral("--program-port"), QStringLiteral("/dev/pts/9")} << false << 0
+        << none;
+    QTest::newRow("program port of an own pty")
+        << QStringList{line, pty, QStringLiteral("--program-port"), QStringLiteral("/dev/pts/9")}
+        << false << 0 << none;
+    QTest::newRow("pull-out on a path")
+        << QStringList{line, QStringLiteral("/dev/ttyS0"), pullOut, QStringLiteral("10")} << false
+        << 0 << none;
+    QTest::newRow("plug-in on a pty") << QStringList{line,
+                                                     pty,
+                                                     pullOut,
+                                                     QStringLiteral("10"),
+                                                     QStringLiteral("--plug-in-after"),
+                                                     QStringLiteral("1")}
+                                      << false << 0 << none;
 }
 
 void tst_VirtualTester::options()
@@ -467,9 +509,9 @@ void tst_VirtualTester::unpacedDownload()
 {
     QFETCH(int, programExit);
     const QString out = m_dir.filePath(QStringLiteral("unpaced.bin"));
-    ToolRun run({QStringLiteral("-u"), QStringLiteral("-d"), QStringLiteral("0")},
-                {QStringLiteral("--exit-code"), QString::number(programExit),
-                 QStringLiteral("/dev/ttyUSB0"), out});
+    ToolRun run(
+        {QStringLiteral("-u"), QStringLiteral("-d"), QStringLiteral("0")},
+        {QStringLiteral("--exit-code"), QString::number(programExit), QStringLiteral("-"), out});
     QVERIFY2(run.finish(), qPrintable(run.report()));
     QVERIFY2(run.exitCode() == programExit, qPrintable(run.report()));
     QCOMPARE(readFile(out), m_sample);
@@ -772,7 +814,7 @@ void tst_VirtualTester::pulledOutAdapterPluggedInAgain()
     // Twice the same: each time a fresh line, answered and then hung up.
     for (int round = 1; round <= 2; ++round) {
         QVERIFY2(QFileInfo::exists(tty), qPrintable(run.report()));
-        BedLine line(bed);
+        ProgramEnd line(bed + QStringLiteral("/dev/ttyUSB0"));
         QVERIFY2(line.isOpen(), qPrintable(QStringLiteral("round %1").arg(round)));
         QVERIFY(line.write(CommandCheck::expected()));
         bool hungUp = false;
@@ -806,7 +848,7 @@ void tst_VirtualTester::newRequestSupersedesTheLast()
                  QStringLiteral("--repeat"), QStringLiteral("--records"), records,
                  QStringLiteral("--timeout"), QStringLiteral("60")});
     QVERIFY2(run.waitForOutput(QStringLiteral("DEVNAME=")), qPrintable(run.report()));
-    BedLine line(run.bedDir());
+    ProgramEnd line(run.bedDir() + QStringLiteral("/dev/ttyUSB0"));
     QVERIFY(line.isOpen());
 
     // Given up after a few bytes and asked again, the way a cancelled
@@ -836,6 +878,176 @@ void tst_VirtualTester::newRequestSupersedesTheLast()
              qPrintable(run.report()));
     QVERIFY(run.report().contains(QStringLiteral("1 download(s) given up by the program")));
     QCOMPARE(run.exitCode(), 0);
+}
+
+void tst_VirtualTester::lineDownload_data()
+{
+    QTest::addColumn<bool>("nullModem"); // a socat pair instead of the tester's own pty
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<int>("sessions");
+    QTest::addColumn<int>("bytes"); // each download's; -1: all, else then hung up
+
+    const QStringList repeat{QStringLiteral("--repeat")};
+    QTest::newRow("own pty, two downloads") << false << repeat << 2 << -1;
+    QTest::newRow("null-modem pair, two downloads") << true << repeat << 2 << -1;
+    QTest::newRow("own pty hung up mid-transfer")
+        << false << QStringList{QStringLiteral("--pull-out-after"), QStringLiteral("1000")} << 1
+        << 1000;
+}
+
+void tst_VirtualTester::lineDownload()
+{
+    QFETCH(bool, nullModem);
+    QFETCH(QStringList, args);
+    QFETCH(int, sessions);
+    QFETCH(int, bytes);
+
+    QStringList line{QStringLiteral("--line"), QStringLiteral("pty")};
+    QProcess socat;
+    const auto endSocat = qScopeGuard([&] {
+        socat.terminate();
+        socat.waitForFinished(10000);
+    });
+    if (nullModem) {
+        const QString tester = m_dir.filePath(QStringLiteral("tester-end"));
+        const QString program = m_dir.filePath(QStringLiteral("program-end"));
+        socat.start(QStringLiteral("socat"), {QStringLiteral("pty,raw,echo=0,link=") + tester,
+                                              QStringLiteral("pty,raw,echo=0,link=") + program});
+        QVERIFY2(socat.waitForStarted(), "socat is not installed");
+        QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(tester) && QFileInfo::exists(program), 10000);
+        line = QStringList{QStringLiteral("--line"), tester, QStringLiteral("--program-port"),
+                           program};
+    }
+    const QString out = m_dir.filePath(QStringLiteral("line.bin"));
+    QFile::remove(out);
+    QFile::remove(out + QStringLiteral(".2"));
+    // The client opens the port the tester names in CV_TESTER_PORT.
+    ToolRun run(line +
+                    QStringList{QStringLiteral("-u"), QStringLiteral("-d"), QStringLiteral("0"),
+                                QStringLiteral("--timeout"), QStringLiteral("120")} +
+                    args,
+                {QStringLiteral("--sessions"), QString::number(sessions), QStringLiteral("--quiet"),
+                 QString::number(bytes < 0 ? 1000 : 10000), QStringLiteral("-"), out});
+    QVERIFY2(run.finish(), qPrintable(run.report()));
+    QVERIFY2(run.exitCode() == 0, qPrintable(run.report()));
+    const QByteArray expected = bytes < 0 ? m_sample : m_sample.left(bytes);
+    QCOMPARE(readFile(out), expected);
+    if (sessions > 1)
+        QCOMPARE(readFile(out + QStringLiteral(".2")), expected);
+    QVERIFY2(
+        run.report().contains(QStringLiteral("%1 download(s) answered, 0 failed").arg(sessions)),
+        qPrintable(run.report()));
+    QVERIFY(!run.report().contains(QStringLiteral("test bed")));
+    QCOMPARE(run.session(1).value(QStringLiteral("hangup")), QString::number(bytes < 0 ? 0 : 1));
+    if (bytes >= 0)
+        QVERIFY(run.report().contains(
+            QStringLiteral("line hung up after %1 of %2 bytes").arg(bytes).arg(m_sample.size())));
+}
+
+void tst_VirtualTester::lineWithoutCommandServesByHand_data()
+{
+    QTest::addColumn<bool>("ownPty");
+    QTest::newRow("own pty, its port printed") << true;
+    QTest::newRow("a pair held by the program's side") << false;
+}
+
+void tst_VirtualTester::lineWithoutCommandServesByHand()
+{
+    QFETCH(bool, ownPty);
+    QStringList args{QStringLiteral("-u"),       QStringLiteral("-d"),        QStringLiteral("0"),
+                     QStringLiteral("--repeat"), QStringLiteral("--timeout"), QStringLiteral("120"),
+                     QStringLiteral("--line")};
+    std::unique_ptr<ProgramEnd> end;
+    if (ownPty) {
+        args << QStringLiteral("pty");
+    } else {
+        QString slave;
+        end = std::make_unique<ProgramEnd>(&slave);
+        QVERIFY(!slave.isEmpty());
+        args << slave;
+    }
+    ToolRun run(args);
+    QVERIFY2(run.waitForReport(QStringLiteral("Ctrl+C ends the tester")), qPrintable(run.report()));
+    QString port;
+    if (ownPty) {
+        QVERIFY2(run.waitForOutput(QStringLiteral("\n")), qPrintable(run.report()));
+        port = QRegularExpression(QStringLiteral("^CV_TESTER_PORT=(/dev/pts/\\d+)\n$"))
+                   .match(run.output())
+                   .captured(1);
+        QVERIFY2(!port.isEmpty(), qPrintable(run.output()));
+    }
+
+    // The bytes pass exactly whatever mode the program leaves the line in.
+    if (ownPty)
+        end = std::make_unique<ProgramEnd>(port, false);
+    QVERIFY(end->isOpen());
+    QVERIFY(end->write(CommandCheck::expected()));
+    QCOMPARE(end->read(m_sample.size(), 2000), m_sample);
+    QVERIFY2(run.waitForReport(QStringLiteral("session 1: sent")), qPrintable(run.report()));
+
+    // A program that closes the port while the tester answers finds the
+    // answer when it opens the port again.
+    QVERIFY(end->write(CommandCheck::expected()));
+    if (ownPty)
+        end.reset();
+    QVERIFY2(run.waitForReport(QStringLiteral("session 2: sending")), qPrintable(run.report()));
+    if (ownPty)
+        end = std::make_unique<ProgramEnd>(port, false);
+    QCOMPARE(end->read(m_sample.size(), 2000), m_sample);
+    QCOMPARE(::kill(pid_t(run.pid()), SIGINT), 0);
+    QVERIFY2(run.finish(30000), qPrintable(run.report()));
+    QVERIFY2(run.report().contains(QStringLiteral("2 download(s) answered, 0 failed")),
+             qPrintable(run.report()));
+    QCOMPARE(run.exitCode(), 0);
+    // The far end of a path is not known to the tester: nothing to print.
+    if (!ownPty)
+        QCOMPARE(run.output(), QString());
+}
+
+void tst_VirtualTester::lineHangUpCountsWhatWasNotRead()
+{
+    ToolRun run({QStringLiteral("-u"), QStringLiteral("-d"), QStringLiteral("0"),
+                 QStringLiteral("--line"), QStringLiteral("pty"),
+                 QStringLiteral("--pull-out-after"), QStringLiteral("1000"),
+                 QStringLiteral("--timeout"), QStringLiteral("60")});
+    QVERIFY2(run.waitForOutput(QStringLiteral("\n")), qPrintable(run.report()));
+    ProgramEnd end(run.output().section(QLatin1Char('='), 1).trimmed());
+    QVERIFY(end.isOpen());
+    // A program that stops reading: the tester waits for it a while, then
+    // hangs up and says what it never read.
+    QVERIFY(end.write(CommandCheck::expected()));
+    QVERIFY2(run.waitForReport(QStringLiteral("session 1: line hung up after 1000 of")),
+             qPrintable(run.report()));
+    QVERIFY2(run.report().contains(QStringLiteral("1000 bytes the program had not read were lost")),
+             qPrintable(run.report()));
+    bool hungUp = false;
+    end.read(2000, 1000, &hungUp);
+    QVERIFY(hungUp);
+    QCOMPARE(::kill(pid_t(run.pid()), SIGINT), 0);
+    QVERIFY2(run.finish(30000), qPrintable(run.report()));
+    QCOMPARE(run.exitCode(), 0);
+}
+
+void tst_VirtualTester::lineThatCannotBeOpenedFails_data()
+{
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<QString>("report");
+    QTest::newRow("missing") << m_dir.filePath(QStringLiteral("no-such-port"))
+                             << QStringLiteral("No such file");
+    QTest::newRow("not a terminal")
+        << QStringLiteral("/dev/null") << QStringLiteral("/dev/null is not a terminal");
+}
+
+void tst_VirtualTester::lineThatCannotBeOpenedFails()
+{
+    QFETCH(QString, path);
+    QFETCH(QString, report);
+    ToolRun run({QStringLiteral("--line"), path},
+                {QStringLiteral("-"), m_dir.filePath(QStringLiteral("unopened.bin"))});
+    QVERIFY2(run.finish(30000), qPrintable(run.report()));
+    QCOMPARE(run.exitCode(), 2);
+    QVERIFY2(run.report().contains(report), qPrintable(run.report()));
+    QVERIFY(!run.report().contains(QStringLiteral("started")));
 }
 
 QTEST_GUILESS_MAIN(tst_VirtualTester)

@@ -2,7 +2,8 @@
 // with plain POSIX calls, sends the command bytes, reads until the line has
 // been quiet for a while and writes what it got to a file. On stdout it
 // reports how the bytes came, for the timing checks, and whether the port
-// hung up and udev announced its removal.
+// hung up and udev announced its removal. DEVICE "-" is the port the tester
+// names in CV_TESTER_PORT.
 #include <cerrno>
 #include <chrono>
 #include <csignal>
@@ -201,11 +202,17 @@ int main(int argc, char *argv[])
     if (argc - arg != 2) {
         std::fprintf(stderr,
                      "usage: %s [--send BYTES] [--first-timeout MS] [--quiet MS] "
-                     "[--sessions N] [--exit-code N] [--ignore-term 1] DEVICE OUTPUT\n",
+                     "[--sessions N] [--exit-code N] [--ignore-term 1] DEVICE|- OUTPUT\n",
                      argv[0]);
         return 2;
     }
     const char *device = argv[arg];
+    if (std::strcmp(device, "-") == 0)
+        device = std::getenv("CV_TESTER_PORT");
+    if (!device) {
+        std::fprintf(stderr, "CV_TESTER_PORT is not set\n");
+        return 2;
+    }
     const std::string output = argv[arg + 1];
     RemovalWatch watch;
 

@@ -25,31 +25,50 @@ ChildProcess::~ChildProcess()
         terminate(5000);
 }
 
-bool ChildProcess::start(const QStringList &command, const sigset_t &originalMask)
+bool ChildProcess::start(const QStringList &wrapper, const QStringList &command,
+                         const QString &port, const sigset_t &originalMask)
 {
     if (command.isEmpty()) {
         m_errorString = QStringLiteral("no command given");
         return false;
     }
-    const QString wrapper = QStandardPaths::findExecutable(QStringLiteral("umockdev-wrapper"));
-    if (wrapper.isEmpty()) {
-        m_errorString = QStringLiteral("cannot start %1: umockdev-wrapper is not installed")
-                            .arg(command.first());
-        return false;
+    // The child calls execve() itself, so the program is looked up here; a
+    // name with a slash is taken as it stands, as a shell would.
+    const QStringList line = wrapper + command;
+    QString program = line.first();
+    if (!program.contains(QLatin1Char('/'))) {
+        program = QStandardPaths::findExecutable(program);
+        if (program.isEmpty()) {
+            m_errorString =
+                QStringLiteral("cannot start %1: no %2 in PATH").arg(command.first(), line.first());
+            return false;
+        }
     }
-    // Everything the child needs is prepared before fork(). The tester has
-    // threads (the bed's worker) and runs under umockdev's preload library,
-    // whose wrappers take locks another thread may have held at the fork: the
-    // child therefore goes straight to the kernel until exec.
-    const QByteArray path = wrapper.toLocal8Bit();
+    // Everything the child needs is prepared before fork(). The tester may
+    // have threads (the bed's worker) and run under umockdev's preload
+    // library, whose wrappers take locks another thread may have held at the
+    // fork: the child therefore goes straight to the kernel until exec.
     std::vector<QByteArray> storage;
-    storage.push_back(path);
-    for (const QString &arg : command)
-        storage.push_back(arg.toLocal8Bit());
+    storage.push_back(program.toLocal8Bit());
+    for (qsizetype i = 1; i < line.size(); ++i)
+        storage.push_back(line.at(i).toLocal8Bit());
     std::vector<char *> argv;
     for (QByteArray &arg : storage)
         argv.push_back(arg.data());
     argv.push_back(nullptr);
+
+    static const char portName[] = "CV_TESTER_PORT=";
+    QByteArray portEntry = portName + port.toLocal8Bit();
+    std::vector<char *> envp;
+    for (char **entry = environ; *entry; ++entry) {
+        if (std::strncmp(*entry, portName, sizeof portName - 1) != 0)
+            envp.push_back(*entry);
+    }
+    if (!port.isEmpty())
+        envp.push_back(portEntry.data());
+    envp.push_back(nullptr);
+    const QByteArray failure = "velmora-virtual-tester: cannot run " + storage.front() + '\n';
+
     int null;
     do {
         null = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
@@ -72,9 +91,8 @@ bool ChildProcess::start(const QStringList &command, const sigset_t &originalMas
         else
             ::syscall(SYS_dup3, null, STDIN_FILENO, 0);
         ::syscall(SYS_rt_sigprocmask, SIG_SETMASK, &originalMask, nullptr, kernelSigsetSize);
-        ::syscall(SYS_execve, argv[0], argv.data(), environ);
-        static const char message[] = "velmora-virtual-tester: cannot run umockdev-wrapper\n";
-        ::syscall(SYS_write, STDERR_FILENO, message, sizeof message - 1);
+        ::syscall(SYS_execve, argv[0], argv.data(), envp.data());
+        ::syscall(SYS_write, STDERR_FILENO, failure.constData(), size_t(failure.size()));
         ::syscall(SYS_exit_group, 127);
     }
     const int forkError = errno;

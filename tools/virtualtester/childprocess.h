@@ -5,9 +5,10 @@
 
 #include <sys/types.h>
 
-// The program under test, started through umockdev-wrapper so that it sees
-// the test bed. It reads no terminal input (that belongs to the tester) and
-// dies with the tester should the tester be killed outright.
+// The program under test, started under the line's wrapper (umockdev-wrapper
+// for the test bed) and told the port to open in CV_TESTER_PORT. It reads no
+// terminal input (that belongs to the tester) and dies with the tester should
+// the tester be killed outright.
 class ChildProcess
 {
 public:
@@ -16,9 +17,12 @@ public:
     ChildProcess(const ChildProcess &) = delete;
     ChildProcess &operator=(const ChildProcess &) = delete;
 
+    // `wrapper` (may be empty) goes before `command`; an empty `port` takes
+    // CV_TESTER_PORT out of the environment rather than pass on a stale one.
     // `originalMask` is the signal mask the child starts with (the tester
     // blocks the signals it reads).
-    bool start(const QStringList &command, const sigset_t &originalMask);
+    bool start(const QStringList &wrapper, const QStringList &command, const QString &port,
+               const sigset_t &originalMask);
     pid_t pid() const { return m_pid; }
     bool running() const { return m_pid > 0 && !m_exited; }
 

@@ -47,7 +47,6 @@ void runUnderPreload(char *argv[])
 
 int main(int argc, char *argv[])
 {
-    runUnderPreload(argv);
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("velmora-virtual-tester"));
 
@@ -64,6 +63,9 @@ int main(int argc, char *argv[])
         std::fprintf(stderr, "velmora-virtual-tester: %s\n", error.toLocal8Bit().constData());
         return 2;
     }
+    // A terminal line has no bed to announce anything to.
+    if (options.line.isEmpty())
+        runUnderPreload(argv);
     VirtualTester tester(options);
     return tester.run();
 }

@@ -244,6 +244,26 @@ bool TestBed::attachLine(int fd)
     return true;
 }
 
+QString TestBed::readyText() const
+{
+    return QStringLiteral("test bed ready in %1: USB serial adapter 1209:0001 \"Virtual Tester "
+                          "Link\" as %2")
+        .arg(rootDir(), devicePath());
+}
+
+QString TestBed::startHint() const
+{
+    return QStringLiteral("start a program in the bed with: UMOCKDEV_DIR=%1 umockdev-wrapper "
+                          "PROGRAM")
+        .arg(rootDir());
+}
+
+QByteArray TestBed::shellVariables() const
+{
+    return "UMOCKDEV_DIR=" + rootDir().toLocal8Bit() + "\nDEVNAME=" + devicePath().toLocal8Bit() +
+           "\n";
+}
+
 QString TestBed::rootDir() const
 {
     if (!m_bed)

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "testerline.h"
+
 #include <QByteArray>
 #include <QString>
 
@@ -8,34 +10,39 @@ typedef struct _UMockdevTestbed UMockdevTestbed;
 // A umockdev test bed holding one USB serial adapter, ttyUSB0. The program
 // under test opens /dev/ttyUSB0 (through umockdev-wrapper); the bed side of
 // that line is a pty master owned here.
-class TestBed
+class TestBed : public TesterLine
 {
 public:
     TestBed();
-    ~TestBed();
+    ~TestBed() override;
     TestBed(const TestBed &) = delete;
     TestBed &operator=(const TestBed &) = delete;
 
     // False with errorString() set when the bed or its line cannot be set up.
-    bool create();
+    bool create() override;
 
     QString rootDir() const;
     static QString devicePath() { return QStringLiteral("/dev/ttyUSB0"); }
     static QString sysPath();
-    // The bed's end of the line, non-blocking; -1 before create() and after pullOut().
-    int lineFd() const { return m_lineFd; }
-    bool present() const { return m_lineFd >= 0; }
-    // Bytes sent to the program that it has not read yet, or -1.
-    int unreadBytes() const;
+    int lineFd() const override { return m_lineFd; }
+    int unreadBytes() const override;
 
     // As if the adapter were unplugged: the program's open port hangs up and
     // the device disappears from sysfs and /dev. False when the line could
     // not be hung up (the device is gone all the same).
-    bool pullOut();
+    bool pullOut() override;
     // Puts a pulled-out adapter back, with a new line; true when present.
-    bool plugIn();
+    bool plugIn() override;
 
-    QString errorString() const { return m_errorString; }
+    QString programPort() const override { return devicePath(); }
+    QStringList wrapper() const override { return {QStringLiteral("umockdev-wrapper")}; }
+    QString readyText() const override;
+    QString where() const override { return QStringLiteral("in the test bed"); }
+    QString pullOutText() const override { return QStringLiteral("adapter pulled out"); }
+    QString startHint() const override;
+    QByteArray shellVariables() const override;
+
+    QString errorString() const override { return m_errorString; }
 
     static QByteArray description();
 

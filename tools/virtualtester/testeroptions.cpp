@@ -37,7 +37,10 @@ bool TesterOptions::parse(const QStringList &arguments, const QString &defaultRe
         "Runs COMMAND through umockdev-wrapper so that it sees the adapter, waits for\n"
         "\"SYST:REM\\r\\n\" and \"MEM:DATA? ALL\\r\\n\", then sends the records file like a\n"
         "9600-baud 8N1 line and falls silent. Without COMMAND it prints the bed's\n"
-        "UMOCKDEV_DIR and serves whoever opens the port until it is interrupted."));
+        "UMOCKDEV_DIR and serves whoever opens the port until it is interrupted.\n"
+        "COMMAND finds the port to open in CV_TESTER_PORT. With --line the tester serves\n"
+        "on a terminal instead, without a bed; COMMAND then runs as it is, and without\n"
+        "COMMAND the tester prints CV_TESTER_PORT when it knows the port."));
     parser.setOptionsAfterPositionalArgumentsMode(QCommandLineParser::ParseAsPositionalArguments);
     const QCommandLineOption helpOption({QStringLiteral("h"), QStringLiteral("help")},
                                         QStringLiteral("Show this help."));
@@ -76,6 +79,19 @@ bool TesterOptions::parse(const QStringList &arguments, const QString &defaultRe
                                                    "pulling it out (with --repeat, to answer "
                                                    "the next download)."),
                                     QStringLiteral("SECONDS"));
+    const QCommandLineOption line(
+        QStringLiteral("line"),
+        QStringLiteral("Serve on the terminal PATH instead of the test bed: a pseudo-terminal's "
+                       "slave, one end of a null-modem pair (socat), a serial port with a "
+                       "cable to the program's machine. \"pty\" makes a new pseudo-terminal "
+                       "pair: the tester serves on its master and the program opens its slave "
+                       "(CV_TESTER_PORT); --pull-out-after then hangs the line up."),
+        QStringLiteral("PATH|pty"));
+    const QCommandLineOption programPort(
+        QStringLiteral("program-port"),
+        QStringLiteral("With --line PATH: the other end of PATH, which the program opens "
+                       "(given to it as CV_TESTER_PORT; without it the variable is not set)."),
+        QStringLiteral("PORT"));
     const QCommandLineOption settle(QStringLiteral("settle"),
                                     QStringLiteral("Quiet time after the commands before the "
                                                    "tester answers them (default 0.3)."),
@@ -84,7 +100,7 @@ bool TesterOptions::parse(const QStringList &arguments, const QString &defaultRe
                                      QStringLiteral("Give up after SECONDS (0: never)."),
                                      QStringLiteral("SECONDS"), QStringLiteral("0"));
     parser.addOptions({helpOption, records, delay, unpaced, rate, pauseEvery, pauseMs, repeat,
-                       pullOut, plugIn, settle, timeout});
+                       pullOut, plugIn, line, programPort, settle, timeout});
     parser.addPositionalArgument(QStringLiteral("COMMAND"),
                                  QStringLiteral("The program to run, with its arguments."),
                                  QStringLiteral("[--] [COMMAND [ARG...]]"));
@@ -140,6 +156,37 @@ bool TesterOptions::parse(const QStringList &arguments, const QString &defaultRe
                          .arg(parser.value(plugIn));
             return false;
         }
+    }
+    o.line = parser.value(line);
+    o.programPort = parser.value(programPort);
+    if (parser.isSet(line)) {
+        const bool pty = o.line == QStringLiteral("pty");
+        if (o.line.isEmpty()) {
+            *error = QStringLiteral("--line wants a terminal's path or \"pty\"");
+            return false;
+        }
+        if (pty && parser.isSet(programPort)) {
+            *error = QStringLiteral("--line pty names the program's port itself");
+            return false;
+        }
+        if (!pty && parser.isSet(pullOut)) {
+            *error = QStringLiteral("--pull-out-after needs the test bed or --line pty: the far "
+                                    "end of %1 cannot be hung up from here")
+                         .arg(o.line);
+            return false;
+        }
+        if (parser.isSet(plugIn)) {
+            *error = QStringLiteral("--plug-in-after needs the test bed: a line that was hung up "
+                                    "does not come back");
+            return false;
+        }
+    } else if (parser.isSet(programPort)) {
+        *error = QStringLiteral("--program-port needs --line PATH");
+        return false;
+    }
+    if (parser.isSet(programPort) && o.programPort.isEmpty()) {
+        *error = QStringLiteral("--program-port wants a path");
+        return false;
     }
     if (!toMilliseconds(parser.value(settle), &o.settleMs)) {
         *error = QStringLiteral("--settle wants seconds, not \"%1\"").arg(parser.value(settle));

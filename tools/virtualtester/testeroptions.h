@@ -7,7 +7,9 @@
 struct TesterOptions
 {
     QString recordsFile;
-    QStringList command; // empty: only set up the bed and serve whoever opens it
+    QStringList command; // empty: only set up the line and serve whoever opens it
+    QString line;        // empty: the test bed; "pty": a new pseudo-terminal; else a terminal
+    QString programPort; // the far end of `line`, for the program
     int delayMs = 3000;
     bool unpaced = false;
     qint64 bytesPerSecond = 960;

@@ -1,5 +1,8 @@
 #include "virtualtester.h"
 
+#include "terminalline.h"
+#include "testbed.h"
+
 #include <QFile>
 #include <QFileInfo>
 
@@ -17,8 +20,8 @@ namespace {
 
 // Quiet time after an incomplete command before the rest counts as missing.
 constexpr auto incompleteTime = 3000ms;
-// The longest wait for the program to read what reached it before the
-// adapter is pulled out.
+// The longest wait for the program to read what reached it before the line
+// is pulled out; all of it where the tester cannot see what is unread.
 constexpr auto drainLimit = 3000ms;
 constexpr auto drainStep = 20ms;
 constexpr auto hangupBackoff = 50ms;
@@ -41,6 +44,11 @@ QByteArray firstCommand()
 VirtualTester::VirtualTester(const TesterOptions &options)
     : m_options(options), m_settleTime(std::chrono::milliseconds(options.settleMs))
 {
+    if (options.line.isEmpty())
+        m_line = std::make_unique<TestBed>();
+    else
+        m_line = std::make_unique<TerminalLine>(
+            options.line == QStringLiteral("pty") ? QString() : options.line, options.programPort);
     sigemptyset(&m_originalMask);
 }
 
@@ -99,29 +107,26 @@ bool VirtualTester::setUp()
         return false;
     }
 
-    if (!m_bed.create()) {
-        say(m_bed.errorString());
+    if (!m_line->create()) {
+        say(m_line->errorString());
         return false;
     }
-    say(QStringLiteral("test bed ready in %1: USB serial adapter 1209:0001 \"Virtual Tester Link\" "
-                       "as %2")
-            .arg(m_bed.rootDir(), TestBed::devicePath()));
+    say(m_line->readyText());
 
     if (m_options.command.isEmpty()) {
-        std::printf("UMOCKDEV_DIR=%s\nDEVNAME=%s\n", m_bed.rootDir().toLocal8Bit().constData(),
-                    TestBed::devicePath().toLocal8Bit().constData());
+        std::fputs(m_line->shellVariables().constData(), stdout);
         std::fflush(stdout);
-        say(QStringLiteral("start a program in the bed with: UMOCKDEV_DIR=%1 umockdev-wrapper "
-                           "PROGRAM; Ctrl+C ends the tester")
-                .arg(m_bed.rootDir()));
+        say(m_line->startHint() + QStringLiteral("; Ctrl+C ends the tester"));
     } else {
-        if (!m_child.start(m_options.command, m_originalMask)) {
+        if (!m_child.start(m_line->wrapper(), m_options.command, m_line->programPort(),
+                           m_originalMask)) {
             say(m_child.errorString());
             return false;
         }
-        say(QStringLiteral("started %1 (pid %2) in the test bed")
+        say(QStringLiteral("started %1 (pid %2) %3")
                 .arg(m_options.command.join(QLatin1Char(' ')))
-                .arg(m_child.pid()));
+                .arg(m_child.pid())
+                .arg(m_line->where()));
     }
     say(QStringLiteral("waiting for the commands"));
     return true;
@@ -221,12 +226,12 @@ void VirtualTester::loop()
         nfds_t count = 0;
         fds[count++] = {m_signalFd, POLLIN, 0};
         const nfds_t lineIndex = count;
-        const bool lineWatched = m_bed.present() && now >= m_lineQuietUntil;
+        const bool lineWatched = m_line->present() && now >= m_lineQuietUntil;
         if (lineWatched) {
             short events = POLLIN;
             if (m_phase == Phase::Sending && m_sender->blocked())
                 events |= POLLOUT;
-            fds[count++] = {m_bed.lineFd(), events, 0};
+            fds[count++] = {m_line->lineFd(), events, 0};
         }
         const nfds_t terminalIndex = count;
         const bool terminalWatched = m_phase == Phase::Delaying && terminalIsOurs();
@@ -234,7 +239,7 @@ void VirtualTester::loop()
             fds[count++] = {STDIN_FILENO, POLLIN, 0};
 
         Clock::time_point wake = deadline;
-        if (!lineWatched && m_bed.present())
+        if (!lineWatched && m_line->present())
             wake = qMin(wake, m_lineQuietUntil);
         timespec timeout{};
         timespec *timeoutPtr = nullptr;
@@ -302,7 +307,7 @@ void VirtualTester::readLine(Clock::time_point now)
 {
     char buffer[4096];
     for (;;) {
-        const ssize_t n = ::read(m_bed.lineFd(), buffer, sizeof buffer);
+        const ssize_t n = ::read(m_line->lineFd(), buffer, sizeof buffer);
         if (n > 0) {
             const QByteArray bytes(buffer, n);
             m_bytesReceived += n;
@@ -371,7 +376,7 @@ void VirtualTester::advance(Clock::time_point now)
             // Pull the plug once the program has read what reached it (two
             // looks in a row, as bytes may still be on their way through the
             // pty), or when it stops reading.
-            m_drainedLooks = m_bed.unreadBytes() == 0 ? m_drainedLooks + 1 : 0;
+            m_drainedLooks = m_line->unreadBytes() == 0 ? m_drainedLooks + 1 : 0;
             if (m_drainedLooks >= 2 || now >= m_drainUntil)
                 pullOut(now);
             else
@@ -448,14 +453,14 @@ void VirtualTester::startSending(Clock::time_point now)
                     .arg(m_options.pauseMs)
                     .arg(m_options.pauseEvery);
     if (m_options.pullOutAfter >= 0)
-        text += QStringLiteral(", then the adapter is pulled out");
+        text += QStringLiteral(", then %1").arg(m_line->pullOutText());
     say(text);
     sendDue(now);
 }
 
 void VirtualTester::sendDue(Clock::time_point now)
 {
-    if (!m_sender->writeDue(m_bed.lineFd(), now)) {
+    if (!m_sender->writeDue(m_line->lineFd(), now)) {
         abandonSession(QStringLiteral("writing to the line failed after %1 bytes: %2")
                            .arg(m_sender->sent())
                            .arg(QString::fromLocal8Bit(strerror(errno))));
@@ -492,12 +497,13 @@ void VirtualTester::finishSending(Clock::time_point now)
 
 void VirtualTester::pullOut(Clock::time_point now)
 {
-    const int unread = m_bed.unreadBytes();
+    const int unread = m_line->unreadBytes();
     const qint64 sent = m_sender->sent();
     const qint64 size = m_records.size();
-    const bool hungUp = m_bed.pullOut();
-    QString text = QStringLiteral("session %1: adapter pulled out after %2 of %3 bytes")
+    const bool hungUp = m_line->pullOut();
+    QString text = QStringLiteral("session %1: %2 after %3 of %4 bytes")
                        .arg(m_session)
+                       .arg(m_line->pullOutText())
                        .arg(sent)
                        .arg(size);
     if (unread > 0)
@@ -508,7 +514,7 @@ void VirtualTester::pullOut(Clock::time_point now)
     if (hungUp) {
         ++m_sessionsOk;
     } else {
-        say(m_bed.errorString());
+        say(m_line->errorString());
         ++m_sessionsFailed;
     }
     if (m_options.plugInAfterMs >= 0)
@@ -518,8 +524,8 @@ void VirtualTester::pullOut(Clock::time_point now)
 void VirtualTester::plugIn()
 {
     m_plugInAt.reset();
-    if (!m_bed.plugIn()) {
-        say(QStringLiteral("cannot plug the adapter in again: %1").arg(m_bed.errorString()));
+    if (!m_line->plugIn()) {
+        say(QStringLiteral("cannot plug the adapter in again: %1").arg(m_line->errorString()));
         m_broken = true;
         return;
     }
@@ -570,7 +576,7 @@ void VirtualTester::dropUnfinishedRequest()
 void VirtualTester::endSession()
 {
     m_sender.reset();
-    if (m_options.repeat && m_bed.present()) {
+    if (m_options.repeat && m_line->present()) {
         m_phase = Phase::WaitingForCommands;
         // A download started while the last one was still being answered.
         m_check.append(m_ignored);
@@ -599,7 +605,7 @@ void VirtualTester::reportIgnored()
                        .arg(CommandCheck::escaped(m_ignored.left(64)));
     if (m_ignored.size() > 64)
         text += QStringLiteral("...");
-    if (!m_options.repeat && m_bed.present())
+    if (!m_options.repeat && m_line->present())
         text += QStringLiteral(" (--repeat answers every download)");
     say(text);
     m_ignored.clear();

@@ -3,7 +3,7 @@
 #include "childprocess.h"
 #include "commandcheck.h"
 #include "pacedsender.h"
-#include "testbed.h"
+#include "testerline.h"
 #include "testeroptions.h"
 
 #include <QByteArray>
@@ -13,9 +13,9 @@
 #include <optional>
 #include <signal.h>
 
-// One run of the tester: the bed, the program in it, and the download
-// sessions served on the line until the program ends or the tester is told
-// to stop. Everything happens on one thread around one ppoll().
+// One run of the tester: its line (the test bed or a terminal), the program
+// on the other end, and the download sessions served on the line until the
+// program ends or the tester is told to stop. Everything happens on one thread around one ppoll().
 class VirtualTester
 {
 public:
@@ -27,7 +27,7 @@ public:
     VirtualTester &operator=(const VirtualTester &) = delete;
 
     // The exit status: the program's own when every download went right, 1
-    // when one went wrong, 2 when the bed could not be set up, 124 after
+    // when one went wrong, 2 when the line could not be set up, 124 after
     // --timeout, 128 + the signal that ended the run. Without a program: 0
     // when every download went right, otherwise 1.
     int run();
@@ -62,7 +62,7 @@ private:
     TesterOptions m_options;
     Clock::duration m_settleTime;
     QByteArray m_records;
-    TestBed m_bed;
+    std::unique_ptr<TesterLine> m_line;
     ChildProcess m_child;
     std::unique_ptr<PacedSender> m_sender;
     CommandCheck m_check;

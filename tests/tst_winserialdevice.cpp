@@ -140,9 +140,9 @@ void TestWinSerialDevice::openAppliesDownloadSettings()
         QCOMPARE(device.openMode(), QIODevice::ReadWrite);
         QCOMPARE(device.readTimeout(), 50u);
 
-        // The raw line a DCB stands for on a terminal is the POSIX layer's
-        // business and tested there. Neither a pseudo-terminal nor Wine's
-        // port on one has modem lines, so DTR and RTS are not read back.
+        // What a DCB becomes on a terminal (raw mode, VMIN and VTIME) is the
+        // POSIX layer's and tested with it. A pseudo-terminal has no modem
+        // lines, here or under Wine, so DTR and RTS are not read back.
         DCB line;
         QVERIFY(device.lineState(&line));
         QCOMPARE(line.BaudRate, DWORD(9600));

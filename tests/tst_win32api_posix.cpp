@@ -213,8 +213,8 @@ void TestWin32ApiPosix::setCommStateMakesRawLine()
     // Start from a line that differs in every respect the download cares about.
     termios cooked = pty.lineState();
     cooked.c_cflag = (cooked.c_cflag & ~CSIZE) | CS7 | PARENB | CSTOPB | CRTSCTS;
-    cooked.c_iflag |= IXON | IXOFF | ICRNL;
-    cooked.c_lflag |= ICANON | ECHO;
+    cooked.c_iflag |= IXON | IXOFF | ICRNL | INLCR | IGNCR | BRKINT | PARMRK;
+    cooked.c_lflag |= ICANON | ECHO | ECHONL;
     cooked.c_oflag |= OPOST;
     ::cfsetspeed(&cooked, B19200);
     QCOMPARE(::tcsetattr(pty.slave, TCSANOW, &cooked), 0);
@@ -230,9 +230,10 @@ void TestWin32ApiPosix::setCommStateMakesRawLine()
     QCOMPARE(line.c_cflag & CSIZE, tcflag_t(CS8));
     QCOMPARE(line.c_cflag & (PARENB | CSTOPB | CRTSCTS), tcflag_t(0));
     QCOMPARE(line.c_cflag & (CLOCAL | CREAD), tcflag_t(CLOCAL | CREAD));
-    QCOMPARE(line.c_lflag & (ICANON | ECHO | ISIG | IEXTEN), tcflag_t(0));
+    QCOMPARE(line.c_lflag & (ICANON | ECHO | ECHONL | ISIG | IEXTEN), tcflag_t(0));
     QCOMPARE(line.c_oflag & OPOST, tcflag_t(0));
-    QCOMPARE(line.c_iflag & (ICRNL | IXON | IXOFF | ISTRIP), tcflag_t(0));
+    QCOMPARE(line.c_iflag & (ICRNL | INLCR | IGNCR | IXON | IXOFF | ISTRIP | BRKINT | PARMRK),
+             tcflag_t(0));
     QCOMPARE(line.c_cc[VMIN], cc_t(0));
     QCOMPARE(line.c_cc[VTIME], cc_t(0));
     QCOMPARE(line.c_cc[VSTART], cc_t(0x11));

@@ -1,15 +1,15 @@
-#include "ptypair.h"
+#include "linepeer.h"
 #include "serialfixtures.h"
 #include "winserialdevice.h"
 
+#include <QDir>
 #include <QElapsedTimer>
 #include <QSignalSpy>
-#include <QTemporaryFile>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <algorithm>
 #include <memory>
-#include <sys/ioctl.h>
 #include <thread>
 
 using Cv::WinSerialDevice;
@@ -27,6 +27,15 @@ public:
     DWORD seenBaudRate = 0;
     quint32 readTimeoutOverride = 0;
     DWORD baudRateOverride = 0;
+
+    // What the open port reports, read back from the driver rather than from
+    // the DCB the device sent.
+    bool lineState(DCB *line) const
+    {
+        *line = DCB{};
+        line->DCBlength = sizeof(DCB);
+        return GetCommState(handle, line);
+    }
 
 protected:
     void adjustTimeouts(COMMTIMEOUTS *timeouts) override
@@ -120,60 +129,70 @@ void TestWinSerialDevice::plainQIODevice()
 
 void TestWinSerialDevice::openAppliesDownloadSettings()
 {
-    PtyPair pty;
-    QVERIFY(pty.isValid());
+    LinePeer peer;
+    QVERIFY(peer.isValid());
     DebugLog log;
     {
-        WinSerialDevice device(pty.slavePath());
+        HookedDevice device(peer.portName());
         device.setSettings(downloadSettings());
         QVERIFY(device.open(QIODevice::ReadWrite, 50, 50));
         QVERIFY(device.isOpen());
         QCOMPARE(device.openMode(), QIODevice::ReadWrite);
         QCOMPARE(device.readTimeout(), 50u);
 
-        const termios tio = pty.slaveTermios();
-        QCOMPARE(cfgetispeed(&tio), speed_t(B9600));
-        QCOMPARE(cfgetospeed(&tio), speed_t(B9600));
-        QCOMPARE(tio.c_cflag & CSIZE, tcflag_t(CS8));
-        QCOMPARE(tio.c_cflag & (PARENB | CSTOPB | CRTSCTS), tcflag_t(0));
-        QCOMPARE(tio.c_cflag & (CLOCAL | CREAD), tcflag_t(CLOCAL | CREAD));
-        QCOMPARE(tio.c_iflag & (IXON | IXOFF | ICRNL | INLCR | IGNCR | ISTRIP | BRKINT | PARMRK),
-                 tcflag_t(0));
-        QCOMPARE(tio.c_oflag & OPOST, tcflag_t(0));
-        QCOMPARE(tio.c_lflag & (ICANON | ECHO | ECHONL | ISIG | IEXTEN), tcflag_t(0));
-        QCOMPARE(tio.c_cc[VMIN], cc_t(0));
-        QCOMPARE(tio.c_cc[VTIME], cc_t(0));
-        QCOMPARE(tio.c_cc[VSTART], cc_t(0x11));
-        QCOMPARE(tio.c_cc[VSTOP], cc_t(0x13));
+        // What a DCB becomes on a terminal (raw mode, VMIN and VTIME) is the
+        // POSIX layer's and tested with it. A pseudo-terminal has no modem
+        // lines, here or under Wine, so DTR and RTS are not read back.
+        DCB line;
+        QVERIFY(device.lineState(&line));
+        QCOMPARE(line.BaudRate, DWORD(9600));
+        QCOMPARE(line.ByteSize, BYTE(8));
+        QCOMPARE(line.Parity, BYTE(NOPARITY));
+        QCOMPARE(line.StopBits, BYTE(ONESTOPBIT));
+        QCOMPARE(line.fOutxCtsFlow, DWORD(0));
+        QCOMPARE(line.fOutX, DWORD(0));
+        QCOMPARE(line.fInX, DWORD(0));
+        QCOMPARE(line.XonChar, char(0x11));
+        QCOMPARE(line.XoffChar, char(0x13));
     }
     QCOMPARE(log.lines(), QStringList({"Win32SerialDevice::open()", "Win32SerialDevice::close()"}));
 }
 
 void TestWinSerialDevice::emptyRecordKeepsLineSettings()
 {
-    PtyPair pty;
-    QVERIFY(pty.isValid());
-    termios tio = pty.slaveTermios();
-    cfsetspeed(&tio, B19200);
-    tio.c_cflag = (tio.c_cflag & ~CSIZE) | CS7 | PARENB | PARODD | CSTOPB;
-    QCOMPARE(tcsetattr(pty.slave(), TCSANOW, &tio), 0);
-    // A pseudo-terminal keeps only some of these (it forces CS8 and no parity).
-    const termios before = pty.slaveTermios();
-    QVERIFY(before.c_cflag & CSTOPB);
+    LinePeer peer;
+    QVERIFY(peer.isValid());
+    // Someone else left the line at 19200 with two stop bits (a
+    // pseudo-terminal keeps no other data size or parity than 8N).
+    DCB before;
+    {
+        HookedDevice other(peer.portName());
+        auto *settings = new Cv::SerialPortSettings;
+        settings->setBaudRate(19200);
+        settings->setStopBits(TWOSTOPBITS);
+        other.setSettings(settings);
+        QVERIFY(other.open(QIODevice::ReadWrite, 50, 50));
+        QVERIFY(other.lineState(&before));
+    }
+    QCOMPARE(before.BaudRate, DWORD(19200));
+    QCOMPARE(before.StopBits, BYTE(TWOSTOPBITS));
 
-    WinSerialDevice device(pty.slavePath());
+    HookedDevice device(peer.portName());
     QVERIFY(device.open(QIODevice::ReadWrite, 50, 50));
-    const termios after = pty.slaveTermios();
-    QCOMPARE(cfgetospeed(&after), speed_t(B19200));
-    const tcflag_t line = CSIZE | PARENB | CSTOPB | CRTSCTS;
-    QCOMPARE(after.c_cflag & line, before.c_cflag & line);
+    DCB after;
+    QVERIFY(device.lineState(&after));
+    QCOMPARE(after.BaudRate, before.BaudRate);
+    QCOMPARE(after.ByteSize, before.ByteSize);
+    QCOMPARE(after.Parity, before.Parity);
+    QCOMPARE(after.StopBits, before.StopBits);
+    QCOMPARE(after.fOutxCtsFlow, before.fOutxCtsFlow);
 }
 
 void TestWinSerialDevice::hooksRunInOrder()
 {
-    PtyPair pty;
-    QVERIFY(pty.isValid());
-    HookedDevice device(pty.slavePath());
+    LinePeer peer;
+    QVERIFY(peer.isValid());
+    HookedDevice device(peer.portName());
     device.setSettings(downloadSettings());
     device.baudRateOverride = 4800;
     QVERIFY(device.open(QIODevice::ReadWrite, 70, 30));
@@ -187,39 +206,49 @@ void TestWinSerialDevice::hooksRunInOrder()
     // The record was applied before the hook saw the DCB, and the hook's
     // change is what reached the line.
     QCOMPARE(device.seenBaudRate, 9600u);
-    const termios tio = pty.slaveTermios();
-    QCOMPARE(cfgetospeed(&tio), speed_t(B4800));
+    DCB line;
+    QVERIFY(device.lineState(&line));
+    QCOMPARE(line.BaudRate, DWORD(4800));
 }
 
 void TestWinSerialDevice::reopenAppliesSettingsAgain()
 {
-    PtyPair pty;
-    QVERIFY(pty.isValid());
-    WinSerialDevice device(pty.slavePath());
+    LinePeer peer;
+    QVERIFY(peer.isValid());
+    HookedDevice device(peer.portName());
     device.setSettings(downloadSettings());
     QVERIFY(device.open(QIODevice::ReadWrite, 50, 50));
     device.close();
     QVERIFY(!device.isOpen());
 
-    termios tio = pty.slaveTermios();
-    cfsetspeed(&tio, B2400);
-    QCOMPARE(tcsetattr(pty.slave(), TCSANOW, &tio), 0);
+    {
+        HookedDevice other(peer.portName());
+        other.baudRateOverride = 2400;
+        QVERIFY(other.open(QIODevice::ReadWrite, 50, 50));
+        DCB line;
+        QVERIFY(other.lineState(&line));
+        QCOMPARE(line.BaudRate, DWORD(2400));
+    }
 
     QVERIFY(device.open(QIODevice::ReadWrite, 50, 50));
-    tio = pty.slaveTermios();
-    QCOMPARE(cfgetospeed(&tio), speed_t(B9600));
+    DCB line;
+    QVERIFY(device.lineState(&line));
+    QCOMPARE(line.BaudRate, DWORD(9600));
 }
 
 void TestWinSerialDevice::secondOpenIsRefused()
 {
-    PtyPair pty;
-    QVERIFY(pty.isValid());
-    WinSerialDevice first(pty.slavePath());
+    LinePeer peer;
+    QVERIFY(peer.isValid());
+    WinSerialDevice first(peer.portName());
     QVERIFY(first.open(QIODevice::ReadWrite, 50, 50));
 
-    WinSerialDevice second(pty.slavePath());
+    WinSerialDevice second(peer.portName());
     DebugLog log;
     StderrCapture capture;
+    if (LinePeer::underWine())
+        QEXPECT_FAIL("", "Wine opens a COM port any number of times: it has no exclusive open",
+                     Abort);
     QVERIFY(!second.open(QIODevice::ReadWrite, 50, 50));
     const QByteArray diagnostics = capture.finish();
 
@@ -233,18 +262,18 @@ void TestWinSerialDevice::secondOpenIsRefused()
     // The first opener is undisturbed.
     QVERIFY(first.isOpen());
     QCOMPARE(first.write("ok"), 2);
-    QCOMPARE(pty.read(2), QByteArray("ok"));
+    QCOMPARE(peer.read(2), QByteArray("ok"));
 }
 
 void TestWinSerialDevice::missingPortReportsOnStderr()
 {
-    WinSerialDevice device(QStringLiteral("/dev/cv-no-such-port-%1").arg(::getpid()));
+    WinSerialDevice device(LinePeer::missingPortName());
     StderrCapture capture;
     QVERIFY(!device.open(QIODevice::ReadWrite, 50, 50));
     const QByteArray diagnostics = capture.finish();
 
     QCOMPARE(device.lastErrorCode(), ERROR_FILE_NOT_FOUND);
-    QCOMPARE(device.lastSystemError(), ENOENT);
+    QCOMPARE(device.lastSystemError(), LinePeer::missingPortSystemError());
     QCOMPARE(diagnostics, QByteArray("Win32SerialDevice::open failed with error: 2\n"));
     QCOMPARE(device.errorString(), QStringLiteral("Win32SerialDevice::open failed with error: 2"));
     QVERIFY(!device.isOpen());
@@ -252,30 +281,34 @@ void TestWinSerialDevice::missingPortReportsOnStderr()
 
 void TestWinSerialDevice::nameWithNullIsRefused()
 {
-    PtyPair pty;
-    QVERIFY(pty.isValid());
-    // Cut at the null, the name would open the pty.
-    WinSerialDevice device(pty.slavePath() + QChar(0) + QStringLiteral("x"));
+    LinePeer peer;
+    QVERIFY(peer.isValid());
+    // Cut at the null, the name would open the port.
+    WinSerialDevice device(peer.portName() + QChar(0) + QStringLiteral("x"));
     StderrCapture capture;
     QVERIFY(!device.open(QIODevice::ReadWrite, 50, 50));
     capture.finish();
     QCOMPARE(device.lastErrorCode(), ERROR_INVALID_PARAMETER);
     QCOMPARE(device.lastSystemError(), 0);
 
-    WinSerialDevice other(pty.slavePath());
+    WinSerialDevice other(peer.portName());
     QVERIFY(other.open(QIODevice::ReadWrite, 50, 50));
 }
 
 void TestWinSerialDevice::notASerialDeviceIsClosedAgain()
 {
-    QTemporaryFile file;
-    QVERIFY(file.open());
-    WinSerialDevice device(file.fileName());
+    // A file nobody holds: Windows would refuse to share a held one.
+    QTemporaryDir dir;
+    QFile file(dir.filePath(QStringLiteral("not-a-port")));
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.close();
+    WinSerialDevice device(QDir::toNativeSeparators(file.fileName()));
     StderrCapture capture;
     QVERIFY(!device.open(QIODevice::ReadWrite, 50, 50));
     const DWORD code = device.lastErrorCode();
     QVERIFY(code != ERROR_SUCCESS);
-    // Had the failed open kept its handle, its lock would refuse this one with 5.
+    // Had the failed open kept its handle, its lock (its share mode on Windows)
+    // would refuse this one with another code.
     QVERIFY(!device.open(QIODevice::ReadWrite, 50, 50));
     QCOMPARE(device.lastErrorCode(), code);
     const QByteArray diagnostics = capture.finish();
@@ -286,15 +319,20 @@ void TestWinSerialDevice::notASerialDeviceIsClosedAgain()
 
 void TestWinSerialDevice::invalidSettingIsRefused()
 {
-    PtyPair pty;
-    QVERIFY(pty.isValid());
-    WinSerialDevice device(pty.slavePath());
+    LinePeer peer;
+    QVERIFY(peer.isValid());
+    WinSerialDevice device(peer.portName());
     auto *settings = downloadSettings();
     settings->setByteSize(3);
     device.setSettings(settings);
     StderrCapture capture;
     QVERIFY(!device.open(QIODevice::ReadWrite, 50, 50));
-    QCOMPARE(capture.finish(), QByteArray("Win32SerialDevice::open failed with error: 87\n"));
+    QCOMPARE(capture.finish(), "Win32SerialDevice::open failed with error: " +
+                                   QByteArray::number(uint(device.lastErrorCode())) + '\n');
+    // Wine's serial driver answers a data size it does not know with
+    // ERROR_NOT_SUPPORTED.
+    if (LinePeer::underWine())
+        QEXPECT_FAIL("", "Wine refuses a data size of 3 with error 50, Windows with 87", Continue);
     QCOMPARE(device.lastErrorCode(), ERROR_INVALID_PARAMETER);
 
     device.setSettings(downloadSettings());
@@ -303,9 +341,9 @@ void TestWinSerialDevice::invalidSettingIsRefused()
 
 void TestWinSerialDevice::silentReadTimesOut()
 {
-    PtyPair pty;
-    QVERIFY(pty.isValid());
-    WinSerialDevice device(pty.slavePath());
+    LinePeer peer;
+    QVERIFY(peer.isValid());
+    WinSerialDevice device(peer.portName());
     device.setSettings(downloadSettings());
     QVERIFY(device.open(QIODevice::ReadWrite, 50, 50));
     QSignalSpy readyRead(&device, &QIODevice::readyRead);
@@ -327,23 +365,24 @@ void TestWinSerialDevice::silentReadTimesOut()
 
 void TestWinSerialDevice::waitingBytesReturnAtOnce()
 {
-    PtyPair pty;
-    QVERIFY(pty.isValid());
+    // Wine returns from a read under {MAXDWORD, MAXDWORD, n} only when n ms
+    // are up, bytes waiting or not.
+    if (LinePeer::underWine())
+        QSKIP("Wine waits out the whole read time-out even with bytes waiting");
+    LinePeer peer;
+    QVERIFY(peer.isValid());
+    if (peer.portInputCount() < 0)
+        QSKIP("This peer cannot see the bytes waiting at the port");
     // A long time-out makes "at once" tell apart from "after the time-out",
     // however loaded the machine.
-    HookedDevice device(pty.slavePath());
+    HookedDevice device(peer.portName());
     device.setSettings(downloadSettings());
     device.readTimeoutOverride = 3000;
     QVERIFY(device.open(QIODevice::ReadWrite, 50, 50));
     QSignalSpy readyRead(&device, &QIODevice::readyRead);
 
-    QVERIFY(pty.write("0123456789"));
-    QTRY_VERIFY_WITH_TIMEOUT(
-        [&] {
-            int queued = 0;
-            return ioctl(pty.slave(), FIONREAD, &queued) == 0 && queued == 10;
-        }(),
-        5000);
+    QVERIFY(peer.write("0123456789"));
+    QTRY_COMPARE_WITH_TIMEOUT(peer.portInputCount(), 10, 5000);
 
     char buffer[4];
     qint64 elapsed = 0;
@@ -356,16 +395,16 @@ void TestWinSerialDevice::waitingBytesReturnAtOnce()
 
 void TestWinSerialDevice::readWakesAtFirstByte()
 {
-    PtyPair pty;
-    QVERIFY(pty.isValid());
-    HookedDevice device(pty.slavePath());
+    LinePeer peer;
+    QVERIFY(peer.isValid());
+    HookedDevice device(peer.portName());
     device.setSettings(downloadSettings());
     device.readTimeoutOverride = 5000;
     QVERIFY(device.open(QIODevice::ReadWrite, 50, 50));
 
-    std::thread sender([&pty] {
+    std::thread sender([&peer] {
         std::this_thread::sleep_for(std::chrono::milliseconds(200));
-        pty.write("x");
+        peer.write("x");
     });
     char buffer[64];
     qint64 elapsed = 0;
@@ -373,14 +412,20 @@ void TestWinSerialDevice::readWakesAtFirstByte()
     sender.join();
     QCOMPARE(n, 1);
     QCOMPARE(buffer[0], 'x');
-    QVERIFY2(elapsed >= 150 && elapsed < 2500, qPrintable(QString::number(elapsed)));
+    QVERIFY2(elapsed >= 150, qPrintable(QString::number(elapsed)));
+    // Wine returns from a read under {MAXDWORD, MAXDWORD, n} only when n ms
+    // are up, bytes or not.
+    if (LinePeer::underWine())
+        QEXPECT_FAIL("", "Wine waits out the whole read time-out, not only until the first byte",
+                     Continue);
+    QVERIFY2(elapsed < 2500, qPrintable(QString::number(elapsed)));
 }
 
 void TestWinSerialDevice::writeSendsEveryByteValue()
 {
-    PtyPair pty;
-    QVERIFY(pty.isValid());
-    WinSerialDevice device(pty.slavePath());
+    LinePeer peer;
+    QVERIFY(peer.isValid());
+    WinSerialDevice device(peer.portName());
     device.setSettings(downloadSettings());
     QVERIFY(device.open(QIODevice::ReadWrite, 50, 50));
 
@@ -388,17 +433,18 @@ void TestWinSerialDevice::writeSendsEveryByteValue()
     for (int i = 0; i < 256; ++i)
         all[i] = char(i);
     QCOMPARE(device.write(all), 256);
-    QCOMPARE(pty.read(256), all);
+    QCOMPARE(peer.read(256), all);
 }
 
 void TestWinSerialDevice::hangUpFailsReadAndWrite()
 {
-    PtyPair pty;
-    QVERIFY(pty.isValid());
-    WinSerialDevice device(pty.slavePath());
+    LinePeer peer;
+    QVERIFY(peer.isValid());
+    WinSerialDevice device(peer.portName());
     device.setSettings(downloadSettings());
     QVERIFY(device.open(QIODevice::ReadWrite, 50, 50));
-    pty.closeMaster();
+    if (!peer.hangUp())
+        QSKIP("This peer cannot hang up the line");
 
     DebugLog log;
     StderrCapture capture;
@@ -437,13 +483,13 @@ void TestWinSerialDevice::closeOnClosedDeviceOnlyTraces()
 
 void TestWinSerialDevice::destructionClosesPort()
 {
-    PtyPair pty;
-    QVERIFY(pty.isValid());
-    auto device = std::make_unique<WinSerialDevice>(pty.slavePath());
+    LinePeer peer;
+    QVERIFY(peer.isValid());
+    auto device = std::make_unique<WinSerialDevice>(peer.portName());
     QVERIFY(device->open(QIODevice::ReadWrite, 50, 50));
     device.reset();
 
-    WinSerialDevice again(pty.slavePath());
+    WinSerialDevice again(peer.portName());
     QVERIFY(again.open(QIODevice::ReadWrite, 50, 50));
 }
 

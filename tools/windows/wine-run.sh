@@ -37,11 +37,14 @@ fi
 
 export WINEPATH="${CV_WINE_DLL_PATH:-}"
 # A test program's log does not reach a pipe from under Wine; it is written to
-# a file and shown from there.
+# a file and shown from there. Its output goes through files too: Wine's own
+# long-lived processes, started by whichever program needs them first, would
+# otherwise inherit ctest's pipe and keep the test from ending.
 if [ -n "${CV_QTEST:-}" ]; then
     log=$(mktemp)
-    cleanup+=("cat '$log'; rm -f '$log'")
-    wine "$@" -o "Z:$log,txt"
+    out=$(mktemp)
+    cleanup+=("cat '$out' '$log'; rm -f '$log' '$out'")
+    wine "$@" -o "Z:$log,txt" >"$out" 2>&1 </dev/null
 else
     wine "$@"
 fi

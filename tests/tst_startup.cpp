@@ -138,6 +138,9 @@ private slots:
     void executableWithoutCatalogueFails_data();
     void executableWithoutCatalogueFails();
     void executableStartsFromItsFolder();
+    void commandLineAnswersWithoutDisplay_data();
+    void commandLineAnswersWithoutDisplay();
+    void unknownOptionIsRefused();
 
 private:
     void addCatalogue(const QString &compiled, const QString &name);
@@ -246,6 +249,7 @@ void TestStartup::identity()
     QCOMPARE(QCoreApplication::organizationDomain(), QStringLiteral("corvane.example"));
     QCOMPARE(QCoreApplication::applicationName(), QStringLiteral("Corvane Velmora"));
     QCOMPARE(QCoreApplication::applicationVersion(), QStringLiteral("1.0.5"));
+    QCOMPARE(QGuiApplication::desktopFileName(), QStringLiteral("example.corvane.Velmora"));
 }
 
 void TestStartup::firstStartOpensWindowInFirstLanguage()
@@ -462,6 +466,54 @@ void TestStartup::executableStartsFromItsFolder()
     QVERIFY2(stored.startsWith(QStringLiteral("Translations/corvane_velmora_")),
              qPrintable(stored));
     QVERIFY(QFile::exists(folder + QLatin1Char('/') + stored));
+}
+
+void TestStartup::commandLineAnswersWithoutDisplay_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QString>("expected");
+    const QString version = QStringLiteral("Corvane Velmora 1.0.5\n");
+    QTest::newRow("--version") << QStringList{QStringLiteral("--version")} << version;
+    QTest::newRow("-v") << QStringList{QStringLiteral("-v")} << version;
+    // A toolkit option beside it does not get in the way.
+    QTest::newRow("-reverse --version")
+        << QStringList{QStringLiteral("-reverse"), QStringLiteral("--version")} << version;
+    QTest::newRow("--help") << QStringList{QStringLiteral("--help")} << QStringLiteral("--version");
+    QTest::newRow("-h") << QStringList{QStringLiteral("-h")} << QStringLiteral("--help");
+}
+
+// Answered on a terminal without a display: a program that built its window
+// (or only its GUI application object) here would abort for want of one.
+void TestStartup::commandLineAnswersWithoutDisplay()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QString, expected);
+    QProcess program;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    for (const char *name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+        env.remove(QLatin1String(name));
+    program.setProcessEnvironment(env);
+    program.setWorkingDirectory(workDir->path()); // no catalogues needed either
+    program.start(QStringLiteral(CV_APP_EXECUTABLE), arguments);
+    QVERIFY2(program.waitForFinished(60000), "the program kept running");
+    QCOMPARE(program.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(program.exitCode(), 0);
+    const QString out = QString::fromLocal8Bit(program.readAllStandardOutput());
+    if (expected.startsWith(QLatin1String("--")))
+        QVERIFY2(out.startsWith(QLatin1String("Usage:")) && out.contains(expected),
+                 qPrintable(out));
+    else
+        QCOMPARE(out, expected);
+}
+
+void TestStartup::unknownOptionIsRefused()
+{
+    QProcess program;
+    program.setWorkingDirectory(workDir->path());
+    program.start(QStringLiteral(CV_APP_EXECUTABLE), {QStringLiteral("--frobnicate")});
+    QVERIFY2(program.waitForFinished(60000), "the program kept running");
+    QCOMPARE(program.exitCode(), 1);
+    QVERIFY(program.readAllStandardError().contains("frobnicate"));
 }
 
 QTEST_MAIN(TestStartup)

@@ -1,4 +1,5 @@
 #include "mainwindow.h"
+#include "portwatcher.h"
 #include "serialfixtures.h"
 #include "settingskeys.h"
 #include "winserialdeviceasync.h"
@@ -200,6 +201,7 @@ private slots:
     void connectionFailureSaysWhy_data();
     void connectionFailureSaysWhy();
     void closingTheWindowMidDownloadReleasesThePort();
+    void portListWaitsForTheDownloadToEnd();
 
     void germanConversion_data();
     void germanConversion();
@@ -712,6 +714,26 @@ void TestDownload::cancelledDialogOpensNothing()
     QVERIFY(openedUrls.isEmpty());
     // The stored path still names the last file that was saved.
     QCOMPARE(QSettings().value(SettingsKeys::deviceLastSavedFilePath).toString(), path);
+}
+
+// The list a download started from stays while it runs; a change of the
+// hardware meanwhile is taken in when it ends. (The pty is never among the
+// system's ports, so reading the list again drops it.)
+void TestDownload::portListWaitsForTheDownloadToEnd()
+{
+    PtyPair pty;
+    QVERIFY(pty.isValid());
+    MainWindow window;
+    QVERIFY(startDownload(window, pty));
+    auto *ports = child<QComboBox>(window, "comPorts");
+
+    emit window.findChild<Cv::PortWatcher *>()->portsChanged();
+    QCOMPARE(ports->count(), 1);
+    QCOMPARE(ports->currentText(), QStringLiteral("pty"));
+
+    child<QPushButton>(window, "cancelBtn")->click();
+    QVERIFY(ports->findText(QStringLiteral("pty")) < 0);
+    QCOMPARE(ports->currentIndex(), ports->count() > 0 ? 0 : -1);
 }
 
 QTEST_MAIN(TestDownload)

@@ -2,6 +2,7 @@
 #include <umockdev.h>
 
 #include "mainwindow.h"
+#include "portwatcher.h"
 #include "settingskeys.h"
 
 #include <QAction>
@@ -86,6 +87,9 @@ const QStringList sourceTexts{QStringLiteral("Corvane Velmora"),
                               QStringLiteral("Help")};
 
 const QString idleMessage = QStringLiteral("Please select a port and connect your device");
+const QString noPortMessage =
+    QStringLiteral("No serial port found. Check the cable, that the device is switched on and that "
+                   "the adapter's driver is installed.");
 
 } // namespace
 
@@ -114,16 +118,19 @@ private slots:
     void portToolTips();
     void noPortPresent();
     void exitClosesWindow();
+    void portListFollowsHardware();
 
 private:
     // A USB adapter behind ttyUSB0 and a CDC-ACM device behind ttyACM0.
     void addUsbAdapter();
     void addAcmDevice();
+    void removePort(const QByteArray &sysPath);
     void addUsbPort(const char *usbName, const char *vendor, const char *product,
                     const char *productName, const char *driver, const char *tty,
                     const char *devNumbers);
 
     UMockdevTestbed *testbed = nullptr;
+    QByteArray lastPortPath; // sysfs path of the tty addUsbPort() made last
 };
 
 void TestMainWindow::initTestCase()
@@ -169,9 +176,17 @@ void TestMainWindow::addUsbPort(const char *usbName, const char *vendor, const c
     gchar *port = umockdev_testbed_add_device(testbed, "tty", tty, interface, "dev", devNumbers,
                                               nullptr, "DEVNAME", devName.constData(), nullptr);
     QVERIFY(port);
+    lastPortPath = QByteArray(port);
     g_free(port);
     g_free(interface);
     g_free(usb);
+}
+
+// As the kernel takes a port away: the tty announces its removal and goes.
+void TestMainWindow::removePort(const QByteArray &sysPath)
+{
+    umockdev_testbed_uevent(testbed, sysPath.constData(), "remove");
+    umockdev_testbed_remove_device(testbed, sysPath.constData());
 }
 
 void TestMainWindow::addUsbAdapter()
@@ -186,6 +201,7 @@ void TestMainWindow::addAcmDevice()
 
 void TestMainWindow::idleState()
 {
+    addUsbAdapter();
     MainWindow window;
 
     QCOMPARE(window.windowTitle(), QStringLiteral("Corvane Velmora"));
@@ -308,6 +324,7 @@ void TestMainWindow::catalogueTextsByContext()
     QVERIFY(translator.load(catalogue, QStringLiteral(CV_TEST_QM_DIR)));
     QVERIFY(QCoreApplication::installTranslator(&translator));
 
+    addUsbAdapter();
     MainWindow window;
     QCoreApplication::removeTranslator(&translator);
 
@@ -352,7 +369,7 @@ void TestMainWindow::unusableGeometryKeepsFormSize()
 
     MainWindow window;
     QCOMPARE(window.size(), QSize(451, 367));
-    QCOMPARE(window.statusBar()->currentMessage(), idleMessage);
+    QCOMPARE(window.statusBar()->currentMessage(), noPortMessage);
 }
 
 void TestMainWindow::storedPortSelected_data()
@@ -434,7 +451,7 @@ void TestMainWindow::noPortPresent()
         QCOMPARE(ports->count(), 0);
         QCOMPARE(ports->currentIndex(), -1);
         QVERIFY(child<QPushButton>(window, "downloadBtn")->isEnabled());
-        QCOMPARE(window.statusBar()->currentMessage(), idleMessage);
+        QCOMPARE(window.statusBar()->currentMessage(), noPortMessage);
     }
     const QSettings settings;
     QVERIFY(settings.contains(SettingsKeys::devicePortName));
@@ -449,6 +466,52 @@ void TestMainWindow::exitClosesWindow()
 
     child<QAction>(window, "actionExit")->trigger();
     QVERIFY(!window.isVisible());
+}
+
+void TestMainWindow::portListFollowsHardware()
+{
+    addAcmDevice();
+    const QByteArray acm = lastPortPath;
+    addUsbAdapter();
+    const QByteArray usb = lastPortPath;
+    QSettings().setValue(SettingsKeys::devicePortName, QStringLiteral("ttyACM0"));
+
+    MainWindow window;
+    auto *ports = child<QComboBox>(window, "comPorts");
+    QVERIFY(window.findChild<Cv::PortWatcher *>()->isWatching());
+    ports->setCurrentIndex(1);
+
+    // Another adapter: the user's choice stays.
+    addUsbPort("1-3", "0403", "6015", "FT230X Basic UART", "ftdi_sio", "ttyUSB1", "188:1");
+    const QByteArray second = lastPortPath;
+    QTRY_COMPARE_WITH_TIMEOUT(ports->count(), 3, 30000);
+    QCOMPARE(ports->currentText(), QStringLiteral("ttyUSB0"));
+    QCOMPARE(ports->itemData(2).toString(), QStringLiteral("/dev/ttyUSB1"));
+    QCOMPARE(ports->itemData(2, Qt::ToolTipRole).toString(),
+             QStringLiteral("FT230X Basic UART (ttyUSB1)\nUSB 0403:6015"));
+
+    // The chosen adapter goes: back to the stored port.
+    removePort(usb);
+    QTRY_COMPARE_WITH_TIMEOUT(ports->count(), 2, 30000);
+    QCOMPARE(ports->currentText(), QStringLiteral("ttyACM0"));
+
+    // All gone: the status bar says what to check.
+    removePort(acm);
+    removePort(second);
+    QTRY_COMPARE_WITH_TIMEOUT(ports->count(), 0, 30000);
+    QCOMPARE(window.statusBar()->currentMessage(), noPortMessage);
+
+    // Into an empty list, a new adapter is selected.
+    addUsbPort("1-4", "1209", "0001", "Virtual Tester Link", "usbserial_generic", "ttyUSB2",
+               "188:2");
+    QTRY_COMPARE_WITH_TIMEOUT(ports->count(), 1, 30000);
+    QCOMPARE(ports->currentText(), QStringLiteral("ttyUSB2"));
+    QCOMPARE(window.statusBar()->currentMessage(), idleMessage);
+
+    // Refresh Ports still reads the list on request.
+    ports->clear();
+    child<QAction>(window, "actionRefreshPorts")->trigger();
+    QCOMPARE(ports->count(), 1);
 }
 
 QTEST_MAIN(TestMainWindow)

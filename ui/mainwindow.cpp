@@ -4,7 +4,9 @@
 #include "dialoglanguage.h"
 #include "languagesettings.h"
 #include "openfailure.h"
+#include "portchoice.h"
 #include "portenumerator.h"
+#include "portwatcher.h"
 #include "resourcebundle.h"
 #include "serialportsettings.h"
 #include "settingskeys.h"
@@ -114,6 +116,8 @@ MainWindow::MainWindow(QWidget *parent, Qt::WindowFlags flags) : QMainWindow(par
     }
 
     refreshPorts();
+    portWatcher = new Cv::PortWatcher(this);
+    connect(portWatcher, &Cv::PortWatcher::portsChanged, this, &MainWindow::followPorts);
 
     connect(ui.actionExit, &QAction::triggered, this, &QWidget::close);
     connect(ui.actionChangeLanguage, &QAction::triggered, this, &MainWindow::changeLanguage);
@@ -126,7 +130,7 @@ MainWindow::MainWindow(QWidget *parent, Qt::WindowFlags flags) : QMainWindow(par
     connect(ui.saveBtn, &QPushButton::clicked, this, &MainWindow::saveFile);
     connect(ui.openBtn, &QPushButton::clicked, this, &MainWindow::openFile);
 
-    ui.statusBar->showMessage(tr("Please select a port and connect your device"));
+    showPortHint();
 }
 
 MainWindow::~MainWindow()
@@ -190,6 +194,52 @@ void MainWindow::refreshPorts()
         if (port.portName == storedPort)
             ui.comPorts->setCurrentIndex(int(i));
     }
+    showPortHint();
+}
+
+// The list follows adapters as they come and go, without taking the user's
+// choice away while its port is there. A running download keeps the list it
+// started with; the list catches up when the download ends.
+void MainWindow::followPorts()
+{
+    if (serialPort) {
+        portsChangedDuringDownload = true;
+        return;
+    }
+    portsChangedDuringDownload = false;
+
+    QList<PortInfo> ports;
+    enumeratePorts(ports);
+    QStringList names;
+    for (const PortInfo &port : ports)
+        names.append(port.portName);
+    QStringList shown;
+    for (int i = 0; i < ui.comPorts->count(); ++i)
+        shown.append(ui.comPorts->itemText(i));
+    if (names == shown)
+        return;
+
+    const QString current = ui.comPorts->currentText();
+    const QString stored = QSettings().value(SettingsKeys::devicePortName).toString();
+    ui.comPorts->clear();
+    for (qsizetype i = 0; i < ports.size(); ++i) {
+        ui.comPorts->addItem(ports.at(i).portName, ports.at(i).openName);
+        ui.comPorts->setItemData(int(i), portToolTip(ports.at(i)), Qt::ToolTipRole);
+    }
+    ui.comPorts->setCurrentIndex(choosePort(names, current, stored));
+    showPortHint();
+}
+
+void MainWindow::showPortHint()
+{
+    if (serialPort)
+        return;
+    if (ui.comPorts->count() > 0)
+        ui.statusBar->showMessage(tr("Please select a port and connect your device"));
+    else
+        ui.statusBar->showMessage(
+            tr("No serial port found. Check the cable, that the device is switched on and "
+               "that the adapter's driver is installed."));
 }
 
 void MainWindow::download()
@@ -386,6 +436,9 @@ void MainWindow::cancelDownload()
     disconnect(serialPort, nullptr, this, nullptr);
     serialPort->deleteLater();
     serialPort = nullptr;
+
+    if (portsChangedDuringDownload)
+        followPorts();
 }
 
 void MainWindow::openFile()

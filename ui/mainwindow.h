@@ -14,6 +14,7 @@ class QLabel;
 class QProgressBar;
 
 namespace Cv {
+class PortWatcher;
 class WinSerialDeviceAsync;
 } // namespace Cv
 
@@ -48,11 +49,15 @@ private:
     QList<std::pair<qsizetype, qsizetype>> paneSkips;
     bool paneUpdateQueued = false;
     QTimer busyStep;
+    Cv::PortWatcher *portWatcher = nullptr; // a child
+    bool portsChangedDuringDownload = false;
 
     bool paneBehind() const { return paneShown < receivedData.size(); }
     void queuePaneUpdate();
     void showPendingText(qint64 budgetMs);
     void stepBusyIndicator();
+    void followPorts();
+    void showPortHint();
 
 private slots:
     void changeLanguage();

@@ -1,0 +1,36 @@
+#pragma once
+
+#include <QObject>
+
+#include <memory>
+
+namespace Cv {
+
+// Tells when a serial port may have come or gone, so that a port list can
+// follow the hardware. It waits on the system's device notifications (udev on
+// Linux, WM_DEVICECHANGE on Windows) and costs nothing while none come: no
+// timer. A burst of notifications for one device gives one portsChanged().
+class PortWatcher : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit PortWatcher(QObject *parent = nullptr);
+    ~PortWatcher() override;
+
+    // False when the system's notifications cannot be had (no udev, for
+    // instance in a container); the list then changes only on request.
+    bool isWatching() const;
+
+signals:
+    void portsChanged();
+
+private:
+    void notify();
+
+    class Platform;
+    std::unique_ptr<Platform> platform;
+    bool notifyQueued = false;
+};
+
+} // namespace Cv

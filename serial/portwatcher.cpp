@@ -2,6 +2,8 @@
 
 #include <QTimer>
 
+#include <utility>
+
 namespace Cv {
 
 // An adapter brings several notifications at once (its USB device, its
@@ -13,8 +15,23 @@ void PortWatcher::notify()
     notifyQueued = true;
     QTimer::singleShot(0, this, [this] {
         notifyQueued = false;
-        emit portsChanged();
+        const QStringList names = std::exchange(gone, {});
+        emit portsChanged(names);
     });
+}
+
+// A port plugged out and in again within one burst is there.
+void PortWatcher::portAdded(const QString &name)
+{
+    gone.removeAll(name);
+    notify();
+}
+
+void PortWatcher::portRemoved(const QString &name)
+{
+    if (!gone.contains(name))
+        gone.append(name);
+    notify();
 }
 
 } // namespace Cv

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QObject>
+#include <QStringList>
 
 #include <memory>
 
@@ -23,14 +24,20 @@ public:
     bool isWatching() const;
 
 signals:
-    void portsChanged();
+    // `gone` names the ports announced as removed since the last signal
+    // (Linux only): the announcement may come while the system still lists
+    // them, so a reader of the list leaves them out.
+    void portsChanged(const QStringList &gone);
 
 private:
     void notify();
+    void portAdded(const QString &name);
+    void portRemoved(const QString &name);
 
     class Platform;
     std::unique_ptr<Platform> platform;
     bool notifyQueued = false;
+    QStringList gone;
 };
 
 } // namespace Cv

@@ -29,10 +29,8 @@ public:
         }
         notifier =
             std::make_unique<QSocketNotifier>(udev_monitor_get_fd(monitor), QSocketNotifier::Read);
-        QObject::connect(notifier.get(), &QSocketNotifier::activated, owner, [this, owner] {
-            if (drain())
-                owner->notify();
-        });
+        QObject::connect(notifier.get(), &QSocketNotifier::activated, owner,
+                         [this, owner] { drain(owner); });
     }
 
     ~Platform()
@@ -47,18 +45,19 @@ public:
     bool watching() const { return notifier != nullptr; }
 
 private:
-    // Takes every waiting announcement; true if one of them adds or removes
-    // a tty (a change of attributes does not change the list).
-    bool drain()
+    // Takes every waiting announcement. Only arrivals and removals change the
+    // list, not a change of a port's attributes.
+    void drain(PortWatcher *owner)
     {
-        bool changed = false;
         while (udev_device *device = udev_monitor_receive_device(monitor)) {
             const char *action = udev_device_get_action(device);
-            if (action && (std::strcmp(action, "add") == 0 || std::strcmp(action, "remove") == 0))
-                changed = true;
+            const QString name = QString::fromLocal8Bit(udev_device_get_sysname(device));
+            if (action && std::strcmp(action, "add") == 0)
+                owner->portAdded(name);
+            else if (action && std::strcmp(action, "remove") == 0)
+                owner->portRemoved(name);
             udev_device_unref(device);
         }
-        return changed;
     }
 
     udev *context = nullptr;

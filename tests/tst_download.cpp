@@ -202,6 +202,7 @@ private slots:
     void connectionFailureSaysWhy();
     void closingTheWindowMidDownloadReleasesThePort();
     void portListWaitsForTheDownloadToEnd();
+    void escapeCancelsAndControlSSaves();
 
     void germanConversion_data();
     void germanConversion();
@@ -727,13 +728,47 @@ void TestDownload::portListWaitsForTheDownloadToEnd()
     QVERIFY(startDownload(window, pty));
     auto *ports = child<QComboBox>(window, "comPorts");
 
-    emit window.findChild<Cv::PortWatcher *>()->portsChanged();
+    emit window.findChild<Cv::PortWatcher *>()->portsChanged({});
     QCOMPARE(ports->count(), 1);
     QCOMPARE(ports->currentText(), QStringLiteral("pty"));
 
     child<QPushButton>(window, "cancelBtn")->click();
     QVERIFY(ports->findText(QStringLiteral("pty")) < 0);
     QCOMPARE(ports->currentIndex(), ports->count() > 0 ? 0 : -1);
+}
+
+void TestDownload::escapeCancelsAndControlSSaves()
+{
+    PtyPair pty;
+    QVERIFY(pty.isValid());
+    MainWindow window;
+    window.show();
+    QVERIFY(QTest::qWaitForWindowActive(&window));
+
+    // Nothing to save yet: Ctrl+S does nothing.
+    ModalAnswers answers([](QWidget *modal) { modal->close(); });
+    QTest::keyClick(&window, Qt::Key_S, Qt::ControlModifier);
+    QCoreApplication::processEvents();
+    QVERIFY(!answers.shown());
+
+    QVERIFY(startDownload(window, pty));
+    QVERIFY(pty.write("abc\r\n"));
+    QTRY_VERIFY_WITH_TIMEOUT(counterText(window) == QLatin1String("5 bytes received"), 10000);
+    const QLabel *counter = nullptr;
+    for (const QLabel *label : window.statusBar()->findChildren<QLabel *>())
+        if (label->text() == QLatin1String("5 bytes received"))
+            counter = label;
+    QVERIFY(counter);
+    QCOMPARE(counter->accessibleName(), QStringLiteral("Bytes received"));
+    QVERIFY(!counter->accessibleDescription().isEmpty());
+
+    QTest::keyClick(&window, Qt::Key_Escape);
+    QVERIFY(child<QPushButton>(window, "downloadBtn")->isVisible());
+    QVERIFY(deviceGone(window));
+    QVERIFY(!answers.shown()); // a cancel opens no save dialog
+
+    QTest::keyClick(&window, Qt::Key_S, Qt::ControlModifier);
+    QTRY_COMPARE_WITH_TIMEOUT(answers.count("QFileDialog"), 1, 30000);
 }
 
 QTEST_MAIN(TestDownload)

@@ -64,27 +64,27 @@ QStringList formTexts(const MainWindow &window)
 }
 
 const QStringList sourceTexts{QStringLiteral("Corvane Velmora"),
-                              QStringLiteral("Exit"),
+                              QStringLiteral("E&xit"),
                               QStringLiteral("Quits the application"),
-                              QStringLiteral("Refresh Ports"),
+                              QStringLiteral("&Refresh Ports"),
                               QStringLiteral("Refreshes the list of COM ports"),
-                              QStringLiteral("About"),
+                              QStringLiteral("&About"),
                               QStringLiteral("Shows version information about Solar Velmora"),
-                              QStringLiteral("Change Language..."),
+                              QStringLiteral("&Change Language..."),
                               QStringLiteral("Change the language used in this application"),
-                              QStringLiteral("Help"),
+                              QStringLiteral("&Help"),
                               QStringLiteral("Shows documentation"),
-                              QStringLiteral("Convert CSV Data"),
+                              QStringLiteral("Con&vert CSV Data"),
                               QStringLiteral("Device Connection"),
-                              QStringLiteral("Cancel"),
-                              QStringLiteral("Download"),
+                              QStringLiteral("&Cancel"),
+                              QStringLiteral("&Download"),
                               QStringLiteral("Downloaded Output"),
-                              QStringLiteral("Open"),
-                              QStringLiteral("Save"),
-                              QStringLiteral("File"),
-                              QStringLiteral("Tools"),
-                              QStringLiteral("Country Settings"),
-                              QStringLiteral("Help")};
+                              QStringLiteral("&Open"),
+                              QStringLiteral("&Save"),
+                              QStringLiteral("&File"),
+                              QStringLiteral("&Tools"),
+                              QStringLiteral("Co&untry Settings"),
+                              QStringLiteral("&Help")};
 
 const QString idleMessage = QStringLiteral("Please select a port and connect your device");
 const QString noPortMessage =
@@ -119,6 +119,9 @@ private slots:
     void noPortPresent();
     void exitClosesWindow();
     void portListFollowsHardware();
+    void portAnnouncedGoneIsLeftOut();
+    void keyboardAndAccessibleNames_data();
+    void keyboardAndAccessibleNames();
 
 private:
     // A USB adapter behind ttyUSB0 and a CDC-ACM device behind ttyACM0.
@@ -248,10 +251,10 @@ void TestMainWindow::toolsMenuShowsOnlyRefreshPorts()
     QStringList bar;
     for (const QAction *action : window.menuBar()->actions())
         bar.append(action->text());
-    QCOMPARE(bar, (QStringList{"File", "Tools", "Help"}));
-    QCOMPARE(visibleEntries(child<QMenu>(window, "menuFile")), QStringList{"Exit"});
-    QCOMPARE(visibleEntries(child<QMenu>(window, "menuTools")), QStringList{"Refresh Ports"});
-    QCOMPARE(visibleEntries(child<QMenu>(window, "menuHelp")), (QStringList{"Help", "About"}));
+    QCOMPARE(bar, (QStringList{"&File", "&Tools", "&Help"}));
+    QCOMPARE(visibleEntries(child<QMenu>(window, "menuFile")), QStringList{"E&xit"});
+    QCOMPARE(visibleEntries(child<QMenu>(window, "menuTools")), QStringList{"&Refresh Ports"});
+    QCOMPARE(visibleEntries(child<QMenu>(window, "menuHelp")), (QStringList{"&Help", "&About"}));
 
     // Still connected, but nothing in the window can reach them.
     const QAction *changeLanguage = child<QAction>(window, "actionChangeLanguage");
@@ -311,7 +314,7 @@ void TestMainWindow::catalogueTextsByContext_data()
     QTest::addColumn<QStringList>("expected");
 
     QStringList translated = sourceTexts;
-    translated.replace(sourceTexts.indexOf("Download"), QStringLiteral("Herunterladen"));
+    translated.replace(sourceTexts.indexOf("&Download"), QStringLiteral("Herunter&laden"));
     QTest::newRow("Download in MainWindow") << "window_download_here" << translated;
     QTest::newRow("Download in another context") << "window_download_elsewhere" << sourceTexts;
 }
@@ -512,6 +515,93 @@ void TestMainWindow::portListFollowsHardware()
     ports->clear();
     child<QAction>(window, "actionRefreshPorts")->trigger();
     QCOMPARE(ports->count(), 1);
+}
+
+// The removal is announced before the system has taken the port away: the
+// list must not keep it for want of a later announcement.
+void TestMainWindow::portAnnouncedGoneIsLeftOut()
+{
+    addAcmDevice();
+    addUsbAdapter();
+    MainWindow window;
+    auto *ports = child<QComboBox>(window, "comPorts");
+    QCOMPARE(ports->count(), 2);
+
+    emit window.findChild<Cv::PortWatcher *>()->portsChanged({QStringLiteral("ttyUSB0")});
+    QCOMPARE(ports->count(), 1);
+    QCOMPARE(ports->itemText(0), QStringLiteral("ttyACM0"));
+}
+
+void TestMainWindow::keyboardAndAccessibleNames_data()
+{
+    QTest::addColumn<QString>("language");
+    QTest::newRow("en") << QStringLiteral("en");
+    QTest::newRow("de") << QStringLiteral("de");
+}
+
+// In each shipped language every menu, entry and button has a mnemonic of its
+// own where the user presses it, and the controls a screen reader announces
+// have a name and a description.
+void TestMainWindow::keyboardAndAccessibleNames()
+{
+    QFETCH(QString, language);
+    QTranslator catalogue;
+    QVERIFY(
+        catalogue.load(QStringLiteral(CV_CATALOGUE_DIR "/corvane_velmora_%1.qm").arg(language)));
+    QVERIFY(QCoreApplication::installTranslator(&catalogue));
+    MainWindow window;
+    QCoreApplication::removeTranslator(&catalogue);
+
+    const auto keysOf = [](const QStringList &texts) {
+        QStringList keys;
+        for (const QString &text : texts) {
+            const QKeySequence key = QKeySequence::mnemonic(text);
+            keys << (key.isEmpty() ? QStringLiteral("none in ") + text : key.toString());
+        }
+        return keys;
+    };
+    const auto expectDistinct = [](const QStringList &keys) {
+        QVERIFY2(!keys.join(QLatin1Char(' ')).contains(QLatin1String("none in")),
+                 qPrintable(keys.join(QLatin1String(", "))));
+        QCOMPARE(QSet<QString>(keys.cbegin(), keys.cend()).size(), keys.size());
+    };
+    // The menu bar and the buttons share the window.
+    QStringList windowTexts;
+    for (const QAction *menu : window.menuBar()->actions())
+        windowTexts << menu->text();
+    for (const char *name : {"downloadBtn", "cancelBtn", "openBtn", "saveBtn"})
+        windowTexts << child<QPushButton>(window, name)->text();
+    expectDistinct(keysOf(windowTexts));
+    for (const char *name : {"menuFile", "menuTools", "menuCountrySettings", "menuHelp"}) {
+        QStringList entries;
+        for (const QAction *action : child<QMenu>(window, name)->actions())
+            entries << action->text();
+        expectDistinct(keysOf(entries));
+    }
+
+    QCOMPARE(child<QAction>(window, "actionHelp")->shortcut(), QKeySequence(Qt::Key_F1));
+    QCOMPARE(child<QAction>(window, "actionRefreshPorts")->shortcut(), QKeySequence(Qt::Key_F5));
+
+    // Tab goes from the port to the buttons of its row, the pane and the
+    // buttons under it.
+    const QStringList order{"comPorts",       "downloadBtn", "cancelBtn",
+                            "outputTextEdit", "openBtn",     "saveBtn"};
+    QStringList visited;
+    for (QWidget *w = child<QWidget>(window, "comPorts"); visited.size() < order.size();
+         w = w->nextInFocusChain()) {
+        if (order.contains(w->objectName()) && !visited.contains(w->objectName()))
+            visited << w->objectName();
+    }
+    QCOMPARE(visited, order);
+
+    for (const char *name : {"comPorts", "downloadBtn", "cancelBtn", "outputTextEdit"}) {
+        const QWidget *widget = child<QWidget>(window, name);
+        QVERIFY2(!widget->accessibleName().isEmpty(), name);
+        QVERIFY2(!widget->accessibleDescription().isEmpty(), name);
+    }
+    if (language == QLatin1String("de"))
+        QCOMPARE(child<QWidget>(window, "comPorts")->accessibleName(),
+                 QStringLiteral("Serieller Anschluss"));
 }
 
 QTEST_MAIN(TestMainWindow)

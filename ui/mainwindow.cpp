@@ -24,6 +24,7 @@
 #include <QProgressBar>
 #include <QSaveFile>
 #include <QSettings>
+#include <QShortcut>
 #include <QTextCursor>
 #include <QTimer>
 #include <QUrl>
@@ -104,6 +105,9 @@ MainWindow::MainWindow(QWidget *parent, Qt::WindowFlags flags) : QMainWindow(par
     connect(&busyStep, &QTimer::timeout, this, &MainWindow::stepBusyIndicator);
 
     byteCounter = new QLabel;
+    byteCounter->setAccessibleName(tr("Bytes received"));
+    byteCounter->setAccessibleDescription(
+        tr("How many bytes of the tester's records have arrived in this download."));
 
     ui.statusBar->setStyleSheet(
         QStringLiteral("QStatusBar { background-color: #FFFFFF; border-top: 1px solid gray; }"));
@@ -118,6 +122,21 @@ MainWindow::MainWindow(QWidget *parent, Qt::WindowFlags flags) : QMainWindow(par
     refreshPorts();
     portWatcher = new Cv::PortWatcher(this);
     connect(portWatcher, &Cv::PortWatcher::portsChanged, this, &MainWindow::followPorts);
+
+    // Keys of their own beside the mnemonics of the texts. Save and Cancel
+    // act only while their button is offered.
+    ui.actionHelp->setShortcut(QKeySequence(Qt::Key_F1));
+    ui.actionRefreshPorts->setShortcut(QKeySequence(Qt::Key_F5));
+    const auto clickIfOffered = [](QPushButton *button) {
+        return [button] {
+            if (button->isVisible() && button->isEnabled())
+                button->click();
+        };
+    };
+    connect(new QShortcut(QKeySequence::Save, this), &QShortcut::activated, this,
+            clickIfOffered(ui.saveBtn));
+    connect(new QShortcut(QKeySequence(Qt::Key_Escape), this), &QShortcut::activated, this,
+            clickIfOffered(ui.cancelBtn));
 
     connect(ui.actionExit, &QAction::triggered, this, &QWidget::close);
     connect(ui.actionChangeLanguage, &QAction::triggered, this, &MainWindow::changeLanguage);
@@ -199,8 +218,9 @@ void MainWindow::refreshPorts()
 
 // The list follows adapters as they come and go, without taking the user's
 // choice away while its port is there. A running download keeps the list it
-// started with; the list catches up when the download ends.
-void MainWindow::followPorts()
+// started with; the list catches up when the download ends. Ports announced
+// as gone are left out even if the system still lists them for a moment.
+void MainWindow::followPorts(const QStringList &gone)
 {
     if (serialPort) {
         portsChangedDuringDownload = true;
@@ -210,6 +230,7 @@ void MainWindow::followPorts()
 
     QList<PortInfo> ports;
     enumeratePorts(ports);
+    ports.removeIf([&gone](const PortInfo &port) { return gone.contains(port.portName); });
     QStringList names;
     for (const PortInfo &port : ports)
         names.append(port.portName);
@@ -437,8 +458,9 @@ void MainWindow::cancelDownload()
     serialPort->deleteLater();
     serialPort = nullptr;
 
+    // By now the system's list has settled: no announced names to leave out.
     if (portsChangedDuringDownload)
-        followPorts();
+        followPorts({});
 }
 
 void MainWindow::openFile()

@@ -6,6 +6,7 @@
 #include <QList>
 #include <QMainWindow>
 #include <QString>
+#include <QStringList>
 #include <QTimer>
 
 #include <utility>
@@ -56,7 +57,7 @@ private:
     void queuePaneUpdate();
     void showPendingText(qint64 budgetMs);
     void stepBusyIndicator();
-    void followPorts();
+    void followPorts(const QStringList &gone);
     void showPortHint();
 
 private slots:

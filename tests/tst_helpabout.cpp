@@ -200,7 +200,8 @@ void TestHelpAbout::guidesBesideTheProgram()
     QVERIFY2(unquoted.isEmpty(), qPrintable(unquoted.join(QStringLiteral(", "))));
 
     // The troubleshooting a technician needs on either system.
-    for (const char *topic : {"dialout", "usermod", "ModemManager", "9600", ".csv", "Windows"})
+    for (const char *topic :
+         {"dialout", "usermod", "ModemManager", "9600", ".csv", "Windows", "brltty", "PL2303"})
         QVERIFY2(guide.contains(QLatin1String(topic)), topic);
 }
 

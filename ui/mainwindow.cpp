@@ -109,8 +109,11 @@ MainWindow::MainWindow(QWidget *parent, Qt::WindowFlags flags) : QMainWindow(par
     byteCounter->setAccessibleDescription(
         tr("How many bytes of the tester's records have arrived in this download."));
 
+    // Background and text from the same palette pair: white with dark text on
+    // a light desktop, as before, and dark with light text on a dark one.
     ui.statusBar->setStyleSheet(
-        QStringLiteral("QStatusBar { background-color: #FFFFFF; border-top: 1px solid gray; }"));
+        QStringLiteral("QStatusBar { background-color: palette(base); color: palette(text); "
+                       "border-top: 1px solid gray; }"));
     ui.statusBar->setMinimumHeight(30);
 
     {

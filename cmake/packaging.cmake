@@ -17,11 +17,11 @@ else()
     set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
     set(CPACK_DEBIAN_PACKAGE_SECTION electronics)
     set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
+    # The body under the summary line.
     set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
-        "${CPACK_PACKAGE_DESCRIPTION_SUMMARY}
- Fetches the records that a photovoltaic installation tester keeps in its
- memory over a serial port or USB serial adapter, shows them as they arrive
- and saves them to a file, byte for byte or in the German CSV number format.")
+        "Fetches the records that a photovoltaic installation tester keeps in its
+memory over a serial port or USB serial adapter, shows them as they arrive
+and saves them to a file, byte for byte or in the German CSV number format.")
     # The shared libraries the binaries link (Qt 6, libudev, the C++ runtime)
     # as dpkg-shlibdeps finds them; the toolkit's display plug-ins are loaded
     # at run time, so they are named here.

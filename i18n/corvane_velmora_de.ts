@@ -158,73 +158,73 @@
         <translation>Heruntergeladene Daten</translation>
     </message>
     <message>
-        <location filename="../ui/mainwindow.cpp" line="259"/>
+        <location filename="../ui/mainwindow.cpp" line="262"/>
         <source>Please select a port and connect your device</source>
         <translation>Bitte wählen Sie einen Anschluss und schließen Sie Ihr Gerät an</translation>
     </message>
     <message>
-        <location filename="../ui/mainwindow.cpp" line="262"/>
-        <source>No serial port found. Check the cable, that the device is switched on and that the adapter&apos;s driver is installed.</source>
-        <translation>Kein serieller Anschluss gefunden. Prüfen Sie das Kabel, ob das Gerät eingeschaltet ist und ob der Treiber des Adapters installiert ist.</translation>
+        <location filename="../ui/mainwindow.cpp" line="264"/>
+        <source>No serial port found: check cable, power and driver.</source>
+        <translation>Kein Anschluss gefunden: Kabel, Strom und Treiber prüfen.</translation>
     </message>
     <message>
-        <location filename="../ui/mainwindow.cpp" line="276"/>
+        <location filename="../ui/mainwindow.cpp" line="277"/>
         <source>Now initiate the download on the tester</source>
         <translation>Starten Sie jetzt die Übertragung am Prüfgerät</translation>
     </message>
     <message>
-        <location filename="../ui/mainwindow.cpp" line="330"/>
+        <location filename="../ui/mainwindow.cpp" line="331"/>
         <source>Failed to connect. Please check the device is connected and switched on</source>
         <translation>Verbindung fehlgeschlagen. Bitte prüfen Sie, ob das Gerät angeschlossen und eingeschaltet ist</translation>
     </message>
     <message>
-        <location filename="../ui/mainwindow.cpp" line="349"/>
+        <location filename="../ui/mainwindow.cpp" line="350"/>
         <source>Downloading...</source>
         <translation>Daten werden empfangen...</translation>
     </message>
     <message>
-        <location filename="../ui/mainwindow.cpp" line="475"/>
+        <location filename="../ui/mainwindow.cpp" line="476"/>
         <source>Comma Separated Value files (*.csv)</source>
         <translation>CSV-Dateien (*.csv)</translation>
     </message>
     <message>
-        <location filename="../ui/mainwindow.cpp" line="477"/>
+        <location filename="../ui/mainwindow.cpp" line="478"/>
         <source>Text files (*.txt)</source>
         <translation>Textdateien (*.txt)</translation>
     </message>
     <message>
-        <location filename="../ui/mainwindow.cpp" line="477"/>
+        <location filename="../ui/mainwindow.cpp" line="478"/>
         <source>All files (*.*)</source>
         <translation>Alle Dateien (*.*)</translation>
     </message>
     <message>
-        <location filename="../ui/mainwindow.cpp" line="480"/>
+        <location filename="../ui/mainwindow.cpp" line="481"/>
         <source>Save downloaded data to file</source>
         <translation>Heruntergeladene Daten in Datei speichern</translation>
     </message>
     <message>
-        <location filename="../ui/mainwindow.cpp" line="493"/>
+        <location filename="../ui/mainwindow.cpp" line="494"/>
         <source>Would you like to convert the data to German format?</source>
         <translation>Möchten Sie die Daten in das deutsche Format umwandeln?</translation>
     </message>
     <message>
-        <location filename="../ui/mainwindow.cpp" line="495"/>
+        <location filename="../ui/mainwindow.cpp" line="496"/>
         <source>Decimal points will be replaced by commas and the commas separating fields will be replaced by semi-colons.</source>
         <translation>Dezimalpunkte werden durch Kommas ersetzt und die Kommas zwischen den Feldern durch Semikolons.</translation>
     </message>
     <message>
-        <location filename="../ui/mainwindow.cpp" line="525"/>
+        <location filename="../ui/mainwindow.cpp" line="526"/>
         <source>Error opening &quot;%1&quot; for writing. Is it open already or read only?</source>
         <comment>The %1 will be replaced with the a file name. Please do not remove it in your translation!</comment>
         <translation>Die Datei „%1“ lässt sich nicht zum Schreiben öffnen. Ist sie schon geöffnet oder schreibgeschützt?</translation>
     </message>
     <message>
-        <location filename="../ui/mainwindow.cpp" line="536"/>
+        <location filename="../ui/mainwindow.cpp" line="537"/>
         <source>File successfully saved</source>
         <translation>Datei erfolgreich gespeichert</translation>
     </message>
     <message>
-        <location filename="../ui/mainwindow.cpp" line="542"/>
+        <location filename="../ui/mainwindow.cpp" line="543"/>
         <source>Corvane Velmora
 
  %1
@@ -236,13 +236,13 @@
 </translation>
     </message>
     <message>
-        <location filename="../ui/mainwindow.cpp" line="545"/>
+        <location filename="../ui/mainwindow.cpp" line="546"/>
         <source>About Corvane Velmora</source>
         <comment>Title of the About box</comment>
         <translation>Über Corvane Velmora</translation>
     </message>
     <message>
-        <location filename="../ui/mainwindow.cpp" line="189"/>
+        <location filename="../ui/mainwindow.cpp" line="192"/>
         <source>The language will be changed next time Corvane Velmora is started.</source>
         <translation>Die Sprache wird beim nächsten Start von Corvane Velmora umgestellt.</translation>
     </message>
@@ -257,7 +257,7 @@
         <translation>Wie viele Bytes der Daten des Prüfgeräts bei dieser Übertragung angekommen sind.</translation>
     </message>
     <message>
-        <location filename="../ui/mainwindow.cpp" line="190"/>
+        <location filename="../ui/mainwindow.cpp" line="193"/>
         <source>Would you like to restart now?</source>
         <translation>Möchten Sie das Programm jetzt neu starten?</translation>
     </message>

@@ -785,8 +785,7 @@ double contrast(QRgb a, QRgb b)
             const double x = v / 255.0;
             return x <= 0.03928 ? x / 12.92 : std::pow((x + 0.055) / 1.055, 2.4);
         };
-        return 0.2126 * channel(qRed(c)) + 0.7152 * channel(qGreen(c)) +
-               0.0722 * channel(qBlue(c));
+        return 0.2126 * channel(qRed(c)) + 0.7152 * channel(qGreen(c)) + 0.0722 * channel(qBlue(c));
     };
     const double la = luminance(a);
     const double lb = luminance(b);
@@ -870,8 +869,10 @@ void TestDownload::statusBarReadableOnEveryPalette()
                         int((bar->height() - 4) * scale));
     const QRect count(int(counter->x() * scale), int(counter->y() * scale),
                       int(counter->width() * scale), int(counter->height() * scale));
-    QVERIFY2(textContrast(image, message) >= 4.5, qPrintable(QString::number(textContrast(image, message))));
-    QVERIFY2(textContrast(image, count) >= 4.5, qPrintable(QString::number(textContrast(image, count))));
+    QVERIFY2(textContrast(image, message) >= 4.5,
+             qPrintable(QString::number(textContrast(image, message))));
+    QVERIFY2(textContrast(image, count) >= 4.5,
+             qPrintable(QString::number(textContrast(image, count))));
     // The light look stays: a white bar.
     if (whiteBar)
         QCOMPARE(QColor(image.pixel(message.left() + 1, message.bottom())), QColor(Qt::white));

@@ -113,7 +113,7 @@ void TestEndToEnd::downloadFromTheVirtualTester()
     }
     // The tester pulls the adapter out a second after its answer.
     QTRY_COMPARE_WITH_TIMEOUT(ports->count(), 0, 60000);
-    QVERIFY2(window.statusBar()->currentMessage().startsWith("No serial port found."),
+    QVERIFY2(window.statusBar()->currentMessage().startsWith("No serial port found"),
              qPrintable(window.statusBar()->currentMessage()));
     qInfo("the adapter left the list %lld ms after the window", sinceStart.elapsed());
 }

@@ -88,8 +88,7 @@ const QStringList sourceTexts{QStringLiteral("Corvane Velmora"),
 
 const QString idleMessage = QStringLiteral("Please select a port and connect your device");
 const QString noPortMessage =
-    QStringLiteral("No serial port found. Check the cable, that the device is switched on and that "
-                   "the adapter's driver is installed.");
+    QStringLiteral("No serial port found: check cable, power and driver.");
 
 } // namespace
 

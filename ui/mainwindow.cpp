@@ -260,10 +260,8 @@ void MainWindow::showPortHint()
         return;
     if (ui.comPorts->count() > 0)
         ui.statusBar->showMessage(tr("Please select a port and connect your device"));
-    else
-        ui.statusBar->showMessage(
-            tr("No serial port found. Check the cable, that the device is switched on and "
-               "that the adapter's driver is installed."));
+    else // short enough for the status bar at the window's first size
+        ui.statusBar->showMessage(tr("No serial port found: check cable, power and driver."));
 }
 
 void MainWindow::download()

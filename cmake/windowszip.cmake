@@ -1,5 +1,6 @@
 # The zip a technician unpacks and runs: the program with everything it loads
-# in one folder, `cmake --build <dir> --target package`.
+# in one folder, `cmake --build <dir> --target package`. Included by
+# packaging.cmake, which sets what all packages share.
 
 get_target_property(_cv_qtcore_dll Qt6::Core IMPORTED_LOCATION_RELEASE)
 if(NOT _cv_qtcore_dll)
@@ -36,12 +37,8 @@ if(CMAKE_STRIP)
 endif()
 
 set(CPACK_GENERATOR ZIP)
-set(CPACK_PACKAGE_NAME corvane-velmora)
-set(CPACK_PACKAGE_VENDOR CORVANE)
-set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(_cv_zip_name corvane-velmora-${PROJECT_VERSION}-windows-x64)
 set(CPACK_PACKAGE_FILE_NAME ${_cv_zip_name})
 set(CPACK_INCLUDE_TOPLEVEL_DIRECTORY ON)
 set(CPACK_OUTPUT_FILE_PREFIX ${CMAKE_BINARY_DIR})
-include(CPack)
 set(CV_WINDOWS_ZIP ${CMAKE_BINARY_DIR}/${_cv_zip_name}.zip)

@@ -4,6 +4,7 @@
 <context>
     <name>DialogLanguage</name>
     <message>
+        <location filename="dialoglanguage.ui" line="14"/>
         <source>Please choose a language</source>
         <translation>Bitte wählen Sie eine Sprache</translation>
     </message>
@@ -11,139 +12,219 @@
 <context>
     <name>MainWindow</name>
     <message>
+        <location filename="../ui/mainwindow.ui" line="14"/>
         <source>Corvane Velmora</source>
         <translation>Corvane Velmora</translation>
     </message>
     <message>
-        <source>Exit</source>
-        <translation>Beenden</translation>
+        <location filename="../ui/mainwindow.ui" line="64"/>
+        <source>Serial port</source>
+        <translation>Serieller Anschluss</translation>
     </message>
     <message>
+        <location filename="../ui/mainwindow.ui" line="67"/>
+        <source>The port of the tester&apos;s cable or USB adapter. The list follows adapters as they are plugged in and out.</source>
+        <translation>Der Anschluss des Kabels oder USB-Adapters des Prüfgeräts. Die Liste folgt den Adaptern, wenn sie eingesteckt oder abgezogen werden.</translation>
+    </message>
+    <message>
+        <location filename="../ui/mainwindow.ui" line="93"/>
+        <source>Cancel download</source>
+        <translation>Übertragung abbrechen</translation>
+    </message>
+    <message>
+        <location filename="../ui/mainwindow.ui" line="96"/>
+        <source>Ends the running download. What has arrived so far is kept and can be saved.</source>
+        <translation>Beendet die laufende Übertragung. Was bis dahin angekommen ist, bleibt erhalten und lässt sich speichern.</translation>
+    </message>
+    <message>
+        <location filename="../ui/mainwindow.ui" line="105"/>
+        <source>&amp;Cancel</source>
+        <translation>&amp;Abbrechen</translation>
+    </message>
+    <message>
+        <location filename="../ui/mainwindow.ui" line="112"/>
+        <source>Download records</source>
+        <translation>Daten herunterladen</translation>
+    </message>
+    <message>
+        <location filename="../ui/mainwindow.ui" line="115"/>
+        <source>Opens the selected port and asks the tester for its records. Then start the transfer on the tester.</source>
+        <translation>Öffnet den gewählten Anschluss und fordert die Daten des Prüfgeräts an. Starten Sie danach die Übertragung am Prüfgerät.</translation>
+    </message>
+    <message>
+        <location filename="../ui/mainwindow.ui" line="124"/>
+        <source>&amp;Download</source>
+        <translation>Herunter&amp;laden</translation>
+    </message>
+    <message>
+        <location filename="../ui/mainwindow.ui" line="158"/>
+        <source>Downloaded output</source>
+        <translation>Heruntergeladene Daten</translation>
+    </message>
+    <message>
+        <location filename="../ui/mainwindow.ui" line="161"/>
+        <source>The records received from the tester, as text. Read-only.</source>
+        <translation>Die vom Prüfgerät empfangenen Daten als Text. Nur lesbar.</translation>
+    </message>
+    <message>
+        <location filename="../ui/mainwindow.ui" line="201"/>
+        <source>&amp;Open</source>
+        <translation>Ö&amp;ffnen</translation>
+    </message>
+    <message>
+        <location filename="../ui/mainwindow.ui" line="214"/>
+        <source>&amp;Save</source>
+        <translation>&amp;Speichern</translation>
+    </message>
+    <message>
+        <location filename="../ui/mainwindow.ui" line="236"/>
+        <source>&amp;File</source>
+        <translation>&amp;Datei</translation>
+    </message>
+    <message>
+        <location filename="../ui/mainwindow.ui" line="242"/>
+        <source>&amp;Tools</source>
+        <translation>E&amp;xtras</translation>
+    </message>
+    <message>
+        <location filename="../ui/mainwindow.ui" line="246"/>
+        <source>Co&amp;untry Settings</source>
+        <translation>&amp;Ländereinstellungen</translation>
+    </message>
+    <message>
+        <location filename="../ui/mainwindow.ui" line="256"/>
+        <location filename="../ui/mainwindow.ui" line="300"/>
+        <source>&amp;Help</source>
+        <translation>&amp;Hilfe</translation>
+    </message>
+    <message>
+        <location filename="../ui/mainwindow.ui" line="268"/>
+        <source>E&amp;xit</source>
+        <translation>&amp;Beenden</translation>
+    </message>
+    <message>
+        <location filename="../ui/mainwindow.ui" line="276"/>
+        <source>&amp;Refresh Ports</source>
+        <translation>&amp;Anschlüsse aktualisieren</translation>
+    </message>
+    <message>
+        <location filename="../ui/mainwindow.ui" line="284"/>
+        <source>&amp;About</source>
+        <translation>Ü&amp;ber</translation>
+    </message>
+    <message>
+        <location filename="../ui/mainwindow.ui" line="292"/>
+        <source>&amp;Change Language...</source>
+        <translation>&amp;Sprache ändern...</translation>
+    </message>
+    <message>
+        <location filename="../ui/mainwindow.ui" line="311"/>
+        <source>Con&amp;vert CSV Data</source>
+        <translation>CSV-Daten &amp;umwandeln</translation>
+    </message>
+    <message>
+        <location filename="../ui/mainwindow.ui" line="271"/>
         <source>Quits the application</source>
         <translation>Beendet das Programm</translation>
     </message>
     <message>
-        <source>Refresh Ports</source>
-        <translation>Anschlüsse aktualisieren</translation>
-    </message>
-    <message>
+        <location filename="../ui/mainwindow.ui" line="279"/>
         <source>Refreshes the list of COM ports</source>
         <translation>Aktualisiert die Liste der COM-Anschlüsse</translation>
     </message>
     <message>
-        <source>About</source>
-        <translation>Über</translation>
-    </message>
-    <message>
+        <location filename="../ui/mainwindow.ui" line="287"/>
         <source>Shows version information about Solar Velmora</source>
         <translation>Zeigt Versionsinformationen zu Solar Velmora</translation>
     </message>
     <message>
-        <source>Change Language...</source>
-        <translation>Sprache ändern...</translation>
-    </message>
-    <message>
+        <location filename="../ui/mainwindow.ui" line="295"/>
         <source>Change the language used in this application</source>
         <translation>Ändert die Sprache dieses Programms</translation>
     </message>
     <message>
-        <source>Help</source>
-        <translation>Hilfe</translation>
-    </message>
-    <message>
+        <location filename="../ui/mainwindow.ui" line="303"/>
         <source>Shows documentation</source>
         <translation>Zeigt die Anleitung</translation>
     </message>
     <message>
-        <source>Convert CSV Data</source>
-        <translation>CSV-Daten umwandeln</translation>
-    </message>
-    <message>
+        <location filename="../ui/mainwindow.ui" line="40"/>
         <source>Device Connection</source>
         <translation>Geräteverbindung</translation>
     </message>
     <message>
-        <source>Cancel</source>
-        <translation>Abbrechen</translation>
-    </message>
-    <message>
-        <source>Download</source>
-        <translation>Herunterladen</translation>
-    </message>
-    <message>
+        <location filename="../ui/mainwindow.ui" line="134"/>
         <source>Downloaded Output</source>
         <translation>Heruntergeladene Daten</translation>
     </message>
     <message>
-        <source>Open</source>
-        <translation>Öffnen</translation>
-    </message>
-    <message>
-        <source>Save</source>
-        <translation>Speichern</translation>
-    </message>
-    <message>
-        <source>File</source>
-        <translation>Datei</translation>
-    </message>
-    <message>
-        <source>Tools</source>
-        <translation>Extras</translation>
-    </message>
-    <message>
-        <source>Country Settings</source>
-        <translation>Ländereinstellungen</translation>
-    </message>
-    <message>
+        <location filename="../ui/mainwindow.cpp" line="262"/>
         <source>Please select a port and connect your device</source>
         <translation>Bitte wählen Sie einen Anschluss und schließen Sie Ihr Gerät an</translation>
     </message>
     <message>
+        <location filename="../ui/mainwindow.cpp" line="264"/>
+        <source>No serial port found: check cable, power and driver.</source>
+        <translation>Kein Anschluss gefunden: Kabel, Strom und Treiber prüfen.</translation>
+    </message>
+    <message>
+        <location filename="../ui/mainwindow.cpp" line="277"/>
         <source>Now initiate the download on the tester</source>
         <translation>Starten Sie jetzt die Übertragung am Prüfgerät</translation>
     </message>
     <message>
+        <location filename="../ui/mainwindow.cpp" line="331"/>
         <source>Failed to connect. Please check the device is connected and switched on</source>
         <translation>Verbindung fehlgeschlagen. Bitte prüfen Sie, ob das Gerät angeschlossen und eingeschaltet ist</translation>
     </message>
     <message>
+        <location filename="../ui/mainwindow.cpp" line="350"/>
         <source>Downloading...</source>
         <translation>Daten werden empfangen...</translation>
     </message>
     <message>
+        <location filename="../ui/mainwindow.cpp" line="476"/>
         <source>Comma Separated Value files (*.csv)</source>
         <translation>CSV-Dateien (*.csv)</translation>
     </message>
     <message>
+        <location filename="../ui/mainwindow.cpp" line="478"/>
         <source>Text files (*.txt)</source>
         <translation>Textdateien (*.txt)</translation>
     </message>
     <message>
+        <location filename="../ui/mainwindow.cpp" line="478"/>
         <source>All files (*.*)</source>
         <translation>Alle Dateien (*.*)</translation>
     </message>
     <message>
+        <location filename="../ui/mainwindow.cpp" line="481"/>
         <source>Save downloaded data to file</source>
         <translation>Heruntergeladene Daten in Datei speichern</translation>
     </message>
     <message>
+        <location filename="../ui/mainwindow.cpp" line="494"/>
         <source>Would you like to convert the data to German format?</source>
         <translation>Möchten Sie die Daten in das deutsche Format umwandeln?</translation>
     </message>
     <message>
+        <location filename="../ui/mainwindow.cpp" line="496"/>
         <source>Decimal points will be replaced by commas and the commas separating fields will be replaced by semi-colons.</source>
         <translation>Dezimalpunkte werden durch Kommas ersetzt und die Kommas zwischen den Feldern durch Semikolons.</translation>
     </message>
     <message>
+        <location filename="../ui/mainwindow.cpp" line="526"/>
         <source>Error opening &quot;%1&quot; for writing. Is it open already or read only?</source>
         <comment>The %1 will be replaced with the a file name. Please do not remove it in your translation!</comment>
         <translation>Die Datei „%1“ lässt sich nicht zum Schreiben öffnen. Ist sie schon geöffnet oder schreibgeschützt?</translation>
     </message>
     <message>
+        <location filename="../ui/mainwindow.cpp" line="537"/>
         <source>File successfully saved</source>
         <translation>Datei erfolgreich gespeichert</translation>
     </message>
     <message>
+        <location filename="../ui/mainwindow.cpp" line="543"/>
         <source>Corvane Velmora
 
  %1
@@ -155,47 +236,67 @@
 </translation>
     </message>
     <message>
+        <location filename="../ui/mainwindow.cpp" line="546"/>
         <source>About Corvane Velmora</source>
         <comment>Title of the About box</comment>
         <translation>Über Corvane Velmora</translation>
     </message>
     <message>
+        <location filename="../ui/mainwindow.cpp" line="192"/>
         <source>The language will be changed next time Corvane Velmora is started.</source>
         <translation>Die Sprache wird beim nächsten Start von Corvane Velmora umgestellt.</translation>
     </message>
     <message>
+        <location filename="../ui/mainwindow.cpp" line="108"/>
+        <source>Bytes received</source>
+        <translation>Empfangene Bytes</translation>
+    </message>
+    <message>
+        <location filename="../ui/mainwindow.cpp" line="110"/>
+        <source>How many bytes of the tester&apos;s records have arrived in this download.</source>
+        <translation>Wie viele Bytes der Daten des Prüfgeräts bei dieser Übertragung angekommen sind.</translation>
+    </message>
+    <message>
+        <location filename="../ui/mainwindow.cpp" line="193"/>
         <source>Would you like to restart now?</source>
         <translation>Möchten Sie das Programm jetzt neu starten?</translation>
     </message>
     <message>
+        <location filename="../ui/connectionfailureadvice.cpp" line="18"/>
         <source>You are not allowed to use the port %1. Ask your administrator for access to it.</source>
         <comment>%1 is a port name such as ttyUSB0 or COM3</comment>
         <translation>Sie dürfen den Anschluss %1 nicht verwenden. Bitten Sie Ihre Administratorin oder Ihren Administrator um Zugriff darauf.</translation>
     </message>
     <message>
+        <location filename="../ui/connectionfailureadvice.cpp" line="26"/>
         <source>You are not allowed to use the port %1. Add your user to the group &quot;%2&quot; (for example: sudo usermod -aG %2 $USER), then log out and log in again.</source>
         <comment>%1 is a port name such as ttyUSB0, %2 the group owning the port, usually dialout. Keep the command as it is.</comment>
         <translation>Sie dürfen den Anschluss %1 nicht verwenden. Nehmen Sie Ihren Benutzer in die Gruppe &quot;%2&quot; auf (zum Beispiel: sudo usermod -aG %2 $USER), melden Sie sich dann ab und wieder an.</translation>
     </message>
     <message>
+        <location filename="../ui/connectionfailureadvice.cpp" line="36"/>
         <source>The port %1 is in use by another program. Close that program and try again.</source>
         <comment>%1 is a port name such as ttyUSB0 or COM3</comment>
         <translation>Der Anschluss %1 wird von einem anderen Programm verwendet. Schließen Sie dieses Programm und versuchen Sie es erneut.</translation>
     </message>
     <message>
+        <location filename="../ui/connectionfailureadvice.cpp" line="43"/>
         <source>Right after an adapter is plugged in, a modem service may hold the port for a few seconds: wait a moment and try again, or stop that service.</source>
         <translation>Direkt nach dem Einstecken eines Adapters kann ein Modemdienst den Anschluss einige Sekunden lang belegen: Warten Sie einen Moment und versuchen Sie es erneut, oder beenden Sie diesen Dienst.</translation>
     </message>
     <message>
+        <location filename="../ui/connectionfailureadvice.cpp" line="51"/>
         <source>No port is selected. Plug the adapter in, choose &quot;Refresh Ports&quot; in the Tools menu and select its port.</source>
         <translation>Es ist kein Anschluss ausgewählt. Stecken Sie den Adapter ein, wählen Sie im Menü &quot;Extras&quot; den Eintrag &quot;Anschlüsse aktualisieren&quot; und wählen Sie seinen Anschluss aus.</translation>
     </message>
     <message>
+        <location filename="../ui/connectionfailureadvice.cpp" line="56"/>
         <source>The port %1 is not present. Plug the adapter in again, choose &quot;Refresh Ports&quot; in the Tools menu and select its port.</source>
         <comment>%1 is a port name such as ttyUSB0 or COM3</comment>
         <translation>Der Anschluss %1 ist nicht vorhanden. Stecken Sie den Adapter erneut ein, wählen Sie im Menü &quot;Extras&quot; den Eintrag &quot;Anschlüsse aktualisieren&quot; und wählen Sie seinen Anschluss aus.</translation>
     </message>
     <message>
+        <location filename="../ui/connectionfailureadvice.cpp" line="69"/>
         <source>The system reported: %1</source>
         <comment>%1 is the system&apos;s own error message</comment>
         <translation>Meldung des Systems: %1</translation>

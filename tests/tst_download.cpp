@@ -1,4 +1,5 @@
 #include "mainwindow.h"
+#include "portwatcher.h"
 #include "ptypair.h"
 #include "serialfixtures.h"
 #include "settingskeys.h"
@@ -21,6 +22,8 @@
 #include <QTemporaryDir>
 #include <QTranslator>
 #include <QtTest>
+
+#include <cmath>
 
 #include <atomic>
 #include <chrono>
@@ -205,6 +208,10 @@ private slots:
     void closingTheWindowMidDownloadReleasesThePort();
     void byteCounterInPluralForms_data();
     void byteCounterInPluralForms();
+    void portListWaitsForTheDownloadToEnd();
+    void escapeCancelsAndControlSSaves();
+    void statusBarReadableOnEveryPalette_data();
+    void statusBarReadableOnEveryPalette();
 
     void germanConversion_data();
     void germanConversion();
@@ -917,6 +924,164 @@ void TestDownload::unsavedRecordsAskBeforeTheyGo()
         if (!gone)
             QCOMPARE(child<QPlainTextEdit>(window, "outputTextEdit")->toPlainText(), "1,2\n");
     }
+}
+
+// The list a download started from stays while it runs; a change of the
+// hardware meanwhile is taken in when it ends. (The pty is never among the
+// system's ports, so reading the list again drops it.)
+void TestDownload::portListWaitsForTheDownloadToEnd()
+{
+    PtyPair pty;
+    QVERIFY(pty.isValid());
+    MainWindow window;
+    QVERIFY(startDownload(window, pty));
+    auto *ports = child<QComboBox>(window, "comPorts");
+
+    emit window.findChild<Cv::PortWatcher *>()->portsChanged({});
+    QCOMPARE(ports->count(), 1);
+    QCOMPARE(ports->currentText(), QStringLiteral("pty"));
+
+    child<QPushButton>(window, "cancelBtn")->click();
+    QVERIFY(ports->findText(QStringLiteral("pty")) < 0);
+    QCOMPARE(ports->currentIndex(), ports->count() > 0 ? 0 : -1);
+}
+
+void TestDownload::escapeCancelsAndControlSSaves()
+{
+    PtyPair pty;
+    QVERIFY(pty.isValid());
+    MainWindow window;
+    window.show();
+    QVERIFY(QTest::qWaitForWindowActive(&window));
+
+    // Nothing to save yet: Ctrl+S does nothing.
+    ModalAnswers answers([](QWidget *modal) { modal->close(); });
+    QTest::keyClick(&window, Qt::Key_S, Qt::ControlModifier);
+    QCoreApplication::processEvents();
+    QVERIFY(!answers.shown());
+
+    QVERIFY(startDownload(window, pty));
+    QVERIFY(pty.write("abc\r\n"));
+    QTRY_VERIFY_WITH_TIMEOUT(counterText(window) == QLatin1String("5 bytes received"), 10000);
+    const QLabel *counter = nullptr;
+    for (const QLabel *label : window.statusBar()->findChildren<QLabel *>())
+        if (label->text() == QLatin1String("5 bytes received"))
+            counter = label;
+    QVERIFY(counter);
+    QCOMPARE(counter->accessibleName(), QStringLiteral("Bytes received"));
+    QVERIFY(!counter->accessibleDescription().isEmpty());
+
+    QTest::keyClick(&window, Qt::Key_Escape);
+    QVERIFY(child<QPushButton>(window, "downloadBtn")->isVisible());
+    QVERIFY(deviceGone(window));
+    QVERIFY(!answers.shown()); // a cancel opens no save dialog
+
+    QTest::keyClick(&window, Qt::Key_S, Qt::ControlModifier);
+    QTRY_COMPARE_WITH_TIMEOUT(answers.count("QFileDialog"), 1, 30000);
+}
+
+namespace {
+
+// Contrast ratio of two colours as the accessibility guidelines define it.
+double contrast(QRgb a, QRgb b)
+{
+    const auto luminance = [](QRgb c) {
+        const auto channel = [](int v) {
+            const double x = v / 255.0;
+            return x <= 0.03928 ? x / 12.92 : std::pow((x + 0.055) / 1.055, 2.4);
+        };
+        return 0.2126 * channel(qRed(c)) + 0.7152 * channel(qGreen(c)) + 0.0722 * channel(qBlue(c));
+    };
+    const double la = luminance(a);
+    const double lb = luminance(b);
+    return (qMax(la, lb) + 0.05) / (qMin(la, lb) + 0.05);
+}
+
+// How well the text in `area` stands out: the strongest contrast of any pixel
+// against the area's most common colour, its background.
+double textContrast(const QImage &image, const QRect &area)
+{
+    QHash<QRgb, int> counts;
+    for (int y = area.top(); y <= area.bottom(); ++y)
+        for (int x = area.left(); x <= area.right(); ++x)
+            ++counts[image.pixel(x, y)];
+    QRgb background = 0;
+    int most = -1;
+    for (auto it = counts.cbegin(); it != counts.cend(); ++it) {
+        if (it.value() > most) {
+            most = it.value();
+            background = it.key();
+        }
+    }
+    double best = 1.0;
+    for (auto it = counts.cbegin(); it != counts.cend(); ++it)
+        best = qMax(best, contrast(it.key(), background));
+    return best;
+}
+
+QPalette darkPalette()
+{
+    QPalette dark;
+    dark.setColor(QPalette::Window, QColor(0x2d, 0x2d, 0x2d));
+    dark.setColor(QPalette::WindowText, QColor(0xee, 0xee, 0xee));
+    dark.setColor(QPalette::Base, QColor(0x1e, 0x1e, 0x1e));
+    dark.setColor(QPalette::AlternateBase, QColor(0x35, 0x35, 0x35));
+    dark.setColor(QPalette::Text, QColor(0xee, 0xee, 0xee));
+    dark.setColor(QPalette::Button, QColor(0x3a, 0x3a, 0x3a));
+    dark.setColor(QPalette::ButtonText, QColor(0xee, 0xee, 0xee));
+    dark.setColor(QPalette::Mid, QColor(0x50, 0x50, 0x50));
+    return dark;
+}
+
+} // namespace
+
+// The status bar's message and the byte counter beside the busy indicator,
+// rendered on a light and on a dark palette.
+void TestDownload::statusBarReadableOnEveryPalette_data()
+{
+    QTest::addColumn<QPalette>("palette");
+    QTest::addColumn<bool>("whiteBar");
+    QTest::newRow("light") << QApplication::style()->standardPalette() << true;
+    QTest::newRow("dark") << darkPalette() << false;
+}
+
+void TestDownload::statusBarReadableOnEveryPalette()
+{
+    QFETCH(QPalette, palette);
+    QFETCH(bool, whiteBar);
+    const QPalette before = QApplication::palette();
+    QApplication::setPalette(palette);
+    const auto restore = qScopeGuard([&] { QApplication::setPalette(before); });
+
+    PtyPair pty;
+    QVERIFY(pty.isValid());
+    MainWindow window;
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    QVERIFY(startDownload(window, pty));
+    QVERIFY(pty.write("12345"));
+    QTRY_VERIFY_WITH_TIMEOUT(counterText(window) == QLatin1String("5 bytes received"), 10000);
+
+    QStatusBar *bar = window.statusBar();
+    const QImage image = bar->grab().toImage().convertToFormat(QImage::Format_RGB32);
+    const QLabel *counter = nullptr;
+    for (const QLabel *label : bar->findChildren<QLabel *>())
+        if (label->isVisible() && label->text() == QLatin1String("5 bytes received"))
+            counter = label;
+    QVERIFY(counter);
+    const qreal scale = image.width() / qreal(bar->width());
+    const QRect message(0, int(2 * scale), int(counter->x() * scale) - 1,
+                        int((bar->height() - 4) * scale));
+    const QRect count(int(counter->x() * scale), int(counter->y() * scale),
+                      int(counter->width() * scale), int(counter->height() * scale));
+    QVERIFY2(textContrast(image, message) >= 4.5,
+             qPrintable(QString::number(textContrast(image, message))));
+    QVERIFY2(textContrast(image, count) >= 4.5,
+             qPrintable(QString::number(textContrast(image, count))));
+    // The light look stays: a white bar.
+    if (whiteBar)
+        QCOMPARE(QColor(image.pixel(message.left() + 1, message.bottom())), QColor(Qt::white));
+    child<QPushButton>(window, "cancelBtn")->click();
 }
 
 QTEST_MAIN(TestDownload)

@@ -50,6 +50,8 @@ void TestEndToEnd::downloadFromTheVirtualTester()
     const QByteArray records = fileBytes(qEnvironmentVariable("CV_E2E_RECORDS"));
     QVERIFY(!records.isEmpty());
     const bool pulledOut = qEnvironmentVariableIsSet("CV_E2E_PULLED_OUT");
+    // The adapter is plugged in after the start and pulled out once idle.
+    const bool hotPlug = qEnvironmentVariableIsSet("CV_E2E_HOT_PLUG");
     QTemporaryDir dir;
     QVERIFY(dir.isValid());
     const QString path = dir.filePath(QStringLiteral("records.csv"));
@@ -60,6 +62,15 @@ void TestEndToEnd::downloadFromTheVirtualTester()
     auto *ports = child<QComboBox>(window, "comPorts");
     // The tester's adapter: ttyUSB0 in its Linux test bed, a COM port under Wine.
     const QString port = qEnvironmentVariable("CV_E2E_PORT", QStringLiteral("ttyUSB0"));
+    QElapsedTimer sinceStart;
+    sinceStart.start();
+    if (hotPlug) {
+        QCOMPARE(ports->count(), 0);
+        QTRY_COMPARE_WITH_TIMEOUT(ports->count(), 1, 60000);
+        qInfo("the adapter came into the list %lld ms after the window", sinceStart.elapsed());
+        QCOMPARE(window.statusBar()->currentMessage(),
+                 "Please select a port and connect your device");
+    }
     QCOMPARE(ports->count(), 1);
     QCOMPARE(ports->currentText(), port);
     QCOMPARE(ports->currentData().toString(),
@@ -106,7 +117,15 @@ void TestEndToEnd::downloadFromTheVirtualTester()
     shown.remove(QLatin1Char('\r'));
     QCOMPARE(child<QPlainTextEdit>(window, "outputTextEdit")->toPlainText(), shown);
     QVERIFY(child<QPushButton>(window, "downloadBtn")->isVisible());
-    QCOMPARE(window.statusBar()->currentMessage(), "File successfully saved");
+    if (!hotPlug) {
+        QCOMPARE(window.statusBar()->currentMessage(), "File successfully saved");
+        return;
+    }
+    // The tester pulls the adapter out a second after its answer.
+    QTRY_COMPARE_WITH_TIMEOUT(ports->count(), 0, 60000);
+    QVERIFY2(window.statusBar()->currentMessage().startsWith("No serial port found"),
+             qPrintable(window.statusBar()->currentMessage()));
+    qInfo("the adapter left the list %lld ms after the window", sinceStart.elapsed());
 }
 
 QTEST_MAIN(TestEndToEnd)

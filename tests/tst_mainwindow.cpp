@@ -2,6 +2,7 @@
 #include <umockdev.h>
 
 #include "mainwindow.h"
+#include "portwatcher.h"
 #include "settingskeys.h"
 
 #include <QAction>
@@ -63,29 +64,31 @@ QStringList formTexts(const MainWindow &window)
 }
 
 const QStringList sourceTexts{QStringLiteral("Corvane Velmora"),
-                              QStringLiteral("Exit"),
+                              QStringLiteral("E&xit"),
                               QStringLiteral("Quits the application"),
-                              QStringLiteral("Refresh Ports"),
+                              QStringLiteral("&Refresh Ports"),
                               QStringLiteral("Refreshes the list of COM ports"),
-                              QStringLiteral("About"),
+                              QStringLiteral("&About"),
                               QStringLiteral("Shows version information about Solar Velmora"),
-                              QStringLiteral("Change Language..."),
+                              QStringLiteral("&Change Language..."),
                               QStringLiteral("Change the language used in this application"),
-                              QStringLiteral("Help"),
+                              QStringLiteral("&Help"),
                               QStringLiteral("Shows documentation"),
-                              QStringLiteral("Convert CSV Data"),
+                              QStringLiteral("Con&vert CSV Data"),
                               QStringLiteral("Device Connection"),
-                              QStringLiteral("Cancel"),
-                              QStringLiteral("Download"),
+                              QStringLiteral("&Cancel"),
+                              QStringLiteral("&Download"),
                               QStringLiteral("Downloaded Output"),
-                              QStringLiteral("Open"),
-                              QStringLiteral("Save"),
-                              QStringLiteral("File"),
-                              QStringLiteral("Tools"),
-                              QStringLiteral("Country Settings"),
-                              QStringLiteral("Help")};
+                              QStringLiteral("&Open"),
+                              QStringLiteral("&Save"),
+                              QStringLiteral("&File"),
+                              QStringLiteral("&Tools"),
+                              QStringLiteral("Co&untry Settings"),
+                              QStringLiteral("&Help")};
 
 const QString idleMessage = QStringLiteral("Please select a port and connect your device");
+const QString noPortMessage =
+    QStringLiteral("No serial port found: check cable, power and driver.");
 
 } // namespace
 
@@ -115,17 +118,23 @@ private slots:
     void portToolTips();
     void noPortPresent();
     void exitClosesWindow();
+    void portListFollowsHardware();
+    void portAnnouncedGoneIsLeftOut();
+    void keyboardAndAccessibleNames_data();
+    void keyboardAndAccessibleNames();
 
 private:
     // A USB adapter behind ttyUSB0 and a CDC-ACM device behind ttyACM0.
     void addUsbAdapter();
     void addAcmDevice();
+    void removePort(const QByteArray &sysPath);
     void addUsbPort(const char *usbName, const char *vendor, const char *product,
                     const char *productName, const char *driver, const char *tty,
                     const char *devNumbers);
 
     UMockdevTestbed *testbed = nullptr;
     QHash<QByteArray, QByteArray> ttyPaths; // sysfs path of each port added
+    QByteArray lastPortPath; // sysfs path of the tty addUsbPort() made last
 };
 
 void TestMainWindow::initTestCase()
@@ -173,9 +182,17 @@ void TestMainWindow::addUsbPort(const char *usbName, const char *vendor, const c
                                               nullptr, "DEVNAME", devName.constData(), nullptr);
     QVERIFY(port);
     ttyPaths.insert(tty, port);
+    lastPortPath = QByteArray(port);
     g_free(port);
     g_free(interface);
     g_free(usb);
+}
+
+// As the kernel takes a port away: the tty announces its removal and goes.
+void TestMainWindow::removePort(const QByteArray &sysPath)
+{
+    umockdev_testbed_uevent(testbed, sysPath.constData(), "remove");
+    umockdev_testbed_remove_device(testbed, sysPath.constData());
 }
 
 void TestMainWindow::addUsbAdapter()
@@ -190,6 +207,7 @@ void TestMainWindow::addAcmDevice()
 
 void TestMainWindow::idleState()
 {
+    addUsbAdapter();
     MainWindow window;
 
     QCOMPARE(window.windowTitle(), QStringLiteral("Corvane Velmora"));
@@ -236,10 +254,10 @@ void TestMainWindow::toolsMenuShowsOnlyRefreshPorts()
     QStringList bar;
     for (const QAction *action : window.menuBar()->actions())
         bar.append(action->text());
-    QCOMPARE(bar, (QStringList{"File", "Tools", "Help"}));
-    QCOMPARE(visibleEntries(child<QMenu>(window, "menuFile")), QStringList{"Exit"});
-    QCOMPARE(visibleEntries(child<QMenu>(window, "menuTools")), QStringList{"Refresh Ports"});
-    QCOMPARE(visibleEntries(child<QMenu>(window, "menuHelp")), (QStringList{"Help", "About"}));
+    QCOMPARE(bar, (QStringList{"&File", "&Tools", "&Help"}));
+    QCOMPARE(visibleEntries(child<QMenu>(window, "menuFile")), QStringList{"E&xit"});
+    QCOMPARE(visibleEntries(child<QMenu>(window, "menuTools")), QStringList{"&Refresh Ports"});
+    QCOMPARE(visibleEntries(child<QMenu>(window, "menuHelp")), (QStringList{"&Help", "&About"}));
 
     // Still connected, but nothing in the window can reach them.
     const QAction *changeLanguage = child<QAction>(window, "actionChangeLanguage");
@@ -299,7 +317,7 @@ void TestMainWindow::catalogueTextsByContext_data()
     QTest::addColumn<QStringList>("expected");
 
     QStringList translated = sourceTexts;
-    translated.replace(sourceTexts.indexOf("Download"), QStringLiteral("Herunterladen"));
+    translated.replace(sourceTexts.indexOf("&Download"), QStringLiteral("Herunter&laden"));
     QTest::newRow("Download in MainWindow") << "window_download_here" << translated;
     QTest::newRow("Download in another context") << "window_download_elsewhere" << sourceTexts;
 }
@@ -312,6 +330,7 @@ void TestMainWindow::catalogueTextsByContext()
     QVERIFY(translator.load(catalogue, QStringLiteral(CV_TEST_QM_DIR)));
     QVERIFY(QCoreApplication::installTranslator(&translator));
 
+    addUsbAdapter();
     MainWindow window;
     QCoreApplication::removeTranslator(&translator);
 
@@ -356,7 +375,7 @@ void TestMainWindow::unusableGeometryKeepsFormSize()
 
     MainWindow window;
     QCOMPARE(window.size(), QSize(451, 367));
-    QCOMPARE(window.statusBar()->currentMessage(), idleMessage);
+    QCOMPARE(window.statusBar()->currentMessage(), noPortMessage);
 }
 
 void TestMainWindow::storedPortSelected_data()
@@ -466,7 +485,7 @@ void TestMainWindow::noPortPresent()
         QCOMPARE(ports->count(), 0);
         QCOMPARE(ports->currentIndex(), -1);
         QVERIFY(child<QPushButton>(window, "downloadBtn")->isEnabled());
-        QCOMPARE(window.statusBar()->currentMessage(), idleMessage);
+        QCOMPARE(window.statusBar()->currentMessage(), noPortMessage);
     }
     const QSettings settings;
     QVERIFY(settings.contains(SettingsKeys::devicePortName));
@@ -481,6 +500,139 @@ void TestMainWindow::exitClosesWindow()
 
     child<QAction>(window, "actionExit")->trigger();
     QVERIFY(!window.isVisible());
+}
+
+void TestMainWindow::portListFollowsHardware()
+{
+    addAcmDevice();
+    const QByteArray acm = lastPortPath;
+    addUsbAdapter();
+    const QByteArray usb = lastPortPath;
+    QSettings().setValue(SettingsKeys::devicePortName, QStringLiteral("ttyACM0"));
+
+    MainWindow window;
+    auto *ports = child<QComboBox>(window, "comPorts");
+    QVERIFY(window.findChild<Cv::PortWatcher *>()->isWatching());
+    ports->setCurrentIndex(1);
+
+    // Another adapter: the user's choice stays.
+    addUsbPort("1-3", "0403", "6015", "FT230X Basic UART", "ftdi_sio", "ttyUSB1", "188:1");
+    const QByteArray second = lastPortPath;
+    QTRY_COMPARE_WITH_TIMEOUT(ports->count(), 3, 30000);
+    QCOMPARE(ports->currentText(), QStringLiteral("ttyUSB0"));
+    QCOMPARE(ports->itemData(2).toString(), QStringLiteral("/dev/ttyUSB1"));
+    QCOMPARE(ports->itemData(2, Qt::ToolTipRole).toString(),
+             QStringLiteral("FT230X Basic UART (ttyUSB1)\nUSB 0403:6015"));
+
+    // The chosen adapter goes: back to the stored port.
+    removePort(usb);
+    QTRY_COMPARE_WITH_TIMEOUT(ports->count(), 2, 30000);
+    QCOMPARE(ports->currentText(), QStringLiteral("ttyACM0"));
+
+    // All gone: the status bar says what to check.
+    removePort(acm);
+    removePort(second);
+    QTRY_COMPARE_WITH_TIMEOUT(ports->count(), 0, 30000);
+    QCOMPARE(window.statusBar()->currentMessage(), noPortMessage);
+
+    // Into an empty list, a new adapter is selected.
+    addUsbPort("1-4", "1209", "0001", "Virtual Tester Link", "usbserial_generic", "ttyUSB2",
+               "188:2");
+    QTRY_COMPARE_WITH_TIMEOUT(ports->count(), 1, 30000);
+    QCOMPARE(ports->currentText(), QStringLiteral("ttyUSB2"));
+    QCOMPARE(window.statusBar()->currentMessage(), idleMessage);
+
+    // Refresh Ports still reads the list on request.
+    ports->clear();
+    child<QAction>(window, "actionRefreshPorts")->trigger();
+    QCOMPARE(ports->count(), 1);
+}
+
+// The removal is announced before the system has taken the port away: the
+// list must not keep it for want of a later announcement.
+void TestMainWindow::portAnnouncedGoneIsLeftOut()
+{
+    addAcmDevice();
+    addUsbAdapter();
+    MainWindow window;
+    auto *ports = child<QComboBox>(window, "comPorts");
+    QCOMPARE(ports->count(), 2);
+
+    emit window.findChild<Cv::PortWatcher *>()->portsChanged({QStringLiteral("ttyUSB0")});
+    QCOMPARE(ports->count(), 1);
+    QCOMPARE(ports->itemText(0), QStringLiteral("ttyACM0"));
+}
+
+void TestMainWindow::keyboardAndAccessibleNames_data()
+{
+    QTest::addColumn<QString>("language");
+    QTest::newRow("en") << QStringLiteral("en");
+    QTest::newRow("de") << QStringLiteral("de");
+}
+
+// In each shipped language every menu, entry and button has a mnemonic of its
+// own where the user presses it, and the controls a screen reader announces
+// have a name and a description.
+void TestMainWindow::keyboardAndAccessibleNames()
+{
+    QFETCH(QString, language);
+    QTranslator catalogue;
+    QVERIFY(
+        catalogue.load(QStringLiteral(CV_CATALOGUE_DIR "/corvane_velmora_%1.qm").arg(language)));
+    QVERIFY(QCoreApplication::installTranslator(&catalogue));
+    MainWindow window;
+    QCoreApplication::removeTranslator(&catalogue);
+
+    const auto keysOf = [](const QStringList &texts) {
+        QStringList keys;
+        for (const QString &text : texts) {
+            const QKeySequence key = QKeySequence::mnemonic(text);
+            keys << (key.isEmpty() ? QStringLiteral("none in ") + text : key.toString());
+        }
+        return keys;
+    };
+    const auto expectDistinct = [](const QStringList &keys) {
+        QVERIFY2(!keys.join(QLatin1Char(' ')).contains(QLatin1String("none in")),
+                 qPrintable(keys.join(QLatin1String(", "))));
+        QCOMPARE(QSet<QString>(keys.cbegin(), keys.cend()).size(), keys.size());
+    };
+    // The menu bar and the buttons share the window.
+    QStringList windowTexts;
+    for (const QAction *menu : window.menuBar()->actions())
+        windowTexts << menu->text();
+    for (const char *name : {"downloadBtn", "cancelBtn", "openBtn", "saveBtn"})
+        windowTexts << child<QPushButton>(window, name)->text();
+    expectDistinct(keysOf(windowTexts));
+    for (const char *name : {"menuFile", "menuTools", "menuCountrySettings", "menuHelp"}) {
+        QStringList entries;
+        for (const QAction *action : child<QMenu>(window, name)->actions())
+            entries << action->text();
+        expectDistinct(keysOf(entries));
+    }
+
+    QCOMPARE(child<QAction>(window, "actionHelp")->shortcut(), QKeySequence(Qt::Key_F1));
+    QCOMPARE(child<QAction>(window, "actionRefreshPorts")->shortcut(), QKeySequence(Qt::Key_F5));
+
+    // Tab goes from the port to the buttons of its row, the pane and the
+    // buttons under it.
+    const QStringList order{"comPorts",       "downloadBtn", "cancelBtn",
+                            "outputTextEdit", "openBtn",     "saveBtn"};
+    QStringList visited;
+    for (QWidget *w = child<QWidget>(window, "comPorts"); visited.size() < order.size();
+         w = w->nextInFocusChain()) {
+        if (order.contains(w->objectName()) && !visited.contains(w->objectName()))
+            visited << w->objectName();
+    }
+    QCOMPARE(visited, order);
+
+    for (const char *name : {"comPorts", "downloadBtn", "cancelBtn", "outputTextEdit"}) {
+        const QWidget *widget = child<QWidget>(window, name);
+        QVERIFY2(!widget->accessibleName().isEmpty(), name);
+        QVERIFY2(!widget->accessibleDescription().isEmpty(), name);
+    }
+    if (language == QLatin1String("de"))
+        QCOMPARE(child<QWidget>(window, "comPorts")->accessibleName(),
+                 QStringLiteral("Serieller Anschluss"));
 }
 
 QTEST_MAIN(TestMainWindow)

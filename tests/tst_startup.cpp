@@ -141,6 +141,9 @@ private slots:
     void executableWithoutCatalogueSaysSo();
     void executableStartsFromItsFolder();
     void fileSizeLimitDoesNotEndTheProgram();
+    void commandLineAnswersWithoutDisplay_data();
+    void commandLineAnswersWithoutDisplay();
+    void unknownOptionIsRefused();
 
 private:
     void addCatalogue(const QString &compiled, const QString &name);
@@ -249,6 +252,7 @@ void TestStartup::identity()
     QCOMPARE(QCoreApplication::organizationDomain(), QStringLiteral("corvane.example"));
     QCOMPARE(QCoreApplication::applicationName(), QStringLiteral("Corvane Velmora"));
     QCOMPARE(QCoreApplication::applicationVersion(), QStringLiteral(CV_VERSION));
+    QCOMPARE(QGuiApplication::desktopFileName(), QStringLiteral("example.corvane.Velmora"));
 }
 
 void TestStartup::firstStartOpensWindowInFirstLanguage()
@@ -280,7 +284,7 @@ void TestStartup::firstStartOpensWindowInFirstLanguage()
     // The window stored its settings on the way out.
     QVERIFY(QSettings().contains(QStringLiteral("MainWindow/Geometry")));
     // The cycle's translators are gone with the cycle.
-    QCOMPARE(QCoreApplication::translate("MainWindow", "Download"), QStringLiteral("Download"));
+    QCOMPARE(QCoreApplication::translate("MainWindow", "&Download"), QStringLiteral("&Download"));
 }
 
 void TestStartup::restartAfterYesOpensNewWindowInNewLanguage()
@@ -527,6 +531,54 @@ void TestStartup::fileSizeLimitDoesNotEndTheProgram()
     QVERIFY2(script.failure.isEmpty(), qPrintable(script.failure));
     QVERIFY(script.finished());
     QCOMPARE(status, 0);
+}
+
+void TestStartup::commandLineAnswersWithoutDisplay_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QString>("expected");
+    const QString version = QStringLiteral("Corvane Velmora " CV_VERSION "\n");
+    QTest::newRow("--version") << QStringList{QStringLiteral("--version")} << version;
+    QTest::newRow("-v") << QStringList{QStringLiteral("-v")} << version;
+    // A toolkit option beside it does not get in the way.
+    QTest::newRow("-reverse --version")
+        << QStringList{QStringLiteral("-reverse"), QStringLiteral("--version")} << version;
+    QTest::newRow("--help") << QStringList{QStringLiteral("--help")} << QStringLiteral("--version");
+    QTest::newRow("-h") << QStringList{QStringLiteral("-h")} << QStringLiteral("--help");
+}
+
+// Answered on a terminal without a display: a program that built its window
+// (or only its GUI application object) here would abort for want of one.
+void TestStartup::commandLineAnswersWithoutDisplay()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QString, expected);
+    QProcess program;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    for (const char *name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+        env.remove(QLatin1String(name));
+    program.setProcessEnvironment(env);
+    program.setWorkingDirectory(workDir->path()); // no catalogues needed either
+    program.start(QStringLiteral(CV_APP_EXECUTABLE), arguments);
+    QVERIFY2(program.waitForFinished(60000), "the program kept running");
+    QCOMPARE(program.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(program.exitCode(), 0);
+    const QString out = QString::fromLocal8Bit(program.readAllStandardOutput());
+    if (expected.startsWith(QLatin1String("--")))
+        QVERIFY2(out.startsWith(QLatin1String("Usage:")) && out.contains(expected),
+                 qPrintable(out));
+    else
+        QCOMPARE(out, expected);
+}
+
+void TestStartup::unknownOptionIsRefused()
+{
+    QProcess program;
+    program.setWorkingDirectory(workDir->path());
+    program.start(QStringLiteral(CV_APP_EXECUTABLE), {QStringLiteral("--frobnicate")});
+    QVERIFY2(program.waitForFinished(60000), "the program kept running");
+    QCOMPARE(program.exitCode(), 1);
+    QVERIFY(program.readAllStandardError().contains("frobnicate"));
 }
 
 QTEST_MAIN(TestStartup)

@@ -190,13 +190,13 @@ void TestTranslationLoader::firstStartTakesFirstCatalogueByName()
     QCOMPARE(storedPath(), QStringLiteral("Translations/velmora_de.qm"));
     QCOMPARE(storedCode(), QStringLiteral("de"));
     QCOMPARE(QLocale().name(), QStringLiteral("de_DE"));
-    QCOMPARE(translate("MainWindow", "Download"), QStringLiteral("Herunterladen"));
+    QCOMPARE(translate("MainWindow", "&Download"), QStringLiteral("Herunterladen"));
     QCOMPARE(translate("LanguageProbe", "Toolkit only"), QStringLiteral("toolkit text"));
     // Both catalogues know this text; the one installed last answers.
     QCOMPARE(translate("LanguageProbe", "Which catalogue answers?"), QStringLiteral("toolkit"));
 
     owner.reset();
-    QCOMPARE(translate("MainWindow", "Download"), QStringLiteral("Download"));
+    QCOMPARE(translate("MainWindow", "&Download"), QStringLiteral("&Download"));
     QCOMPARE(translate("LanguageProbe", "Toolkit only"), QStringLiteral("Toolkit only"));
 }
 
@@ -215,7 +215,7 @@ void TestTranslationLoader::storedPathThatLoadsIsKept()
     QCOMPARE(storedPath(), QStringLiteral("Translations/velmora_en.qm"));
     QCOMPARE(storedCode(), QStringLiteral("fr"));
     QCOMPARE(QLocale().language(), QLocale::French);
-    QCOMPARE(translate("MainWindow", "Download"), QStringLiteral("Fetch records"));
+    QCOMPARE(translate("MainWindow", "&Download"), QStringLiteral("Fetch records"));
     // No qt_fr.qm, so the German toolkit catalogue stays out.
     QCOMPARE(translate("LanguageProbe", "Which catalogue answers?"),
              QStringLiteral("application en"));
@@ -247,7 +247,7 @@ void TestTranslationLoader::unusableStoredPathIsReplaced()
     QCOMPARE(storedPath(), QStringLiteral("Translations/velmora_de.qm"));
     QCOMPARE(storedCode(), QStringLiteral("de"));
     QCOMPARE(QLocale().language(), QLocale::German);
-    QCOMPARE(translate("MainWindow", "Download"), QStringLiteral("Herunterladen"));
+    QCOMPARE(translate("MainWindow", "&Download"), QStringLiteral("Herunterladen"));
 }
 
 void TestTranslationLoader::noApplicationCatalogue_data()
@@ -275,7 +275,7 @@ void TestTranslationLoader::noApplicationCatalogue()
 
     QVERIFY(QSettings().allKeys().isEmpty());
     QCOMPARE(QLocale().name(), german.name());
-    QCOMPARE(translate("MainWindow", "Download"), QStringLiteral("Download"));
+    QCOMPARE(translate("MainWindow", "&Download"), QStringLiteral("&Download"));
     // The toolkit catalogue is still sought for the unchanged locale.
     const QString expected =
         toolkitFiles.isEmpty() ? QStringLiteral("Toolkit only") : QStringLiteral("toolkit text");
@@ -293,7 +293,7 @@ void TestTranslationLoader::capitalQtPrefixIsAnApplicationCatalogue()
 
     QCOMPARE(storedPath(), QStringLiteral("Translations/QT_de.qm"));
     QCOMPARE(storedCode(), QStringLiteral("de"));
-    QCOMPARE(translate("MainWindow", "Download"), QStringLiteral("Herunterladen"));
+    QCOMPARE(translate("MainWindow", "&Download"), QStringLiteral("Herunterladen"));
 }
 
 void TestTranslationLoader::emptyStoredCodeGivesNeutralLocale()
@@ -308,7 +308,7 @@ void TestTranslationLoader::emptyStoredCodeGivesNeutralLocale()
     QCOMPARE(QLocale().language(), QLocale::C);
     QCOMPARE(QLocale().name(), QStringLiteral("C"));
     QCOMPARE(storedCode(), QString());
-    QCOMPARE(translate("MainWindow", "Download"), QStringLiteral("Fetch records"));
+    QCOMPARE(translate("MainWindow", "&Download"), QStringLiteral("Fetch records"));
     QCOMPARE(translate("LanguageProbe", "Toolkit only"), QStringLiteral("toolkit text"));
 }
 
@@ -359,7 +359,7 @@ void TestTranslationLoader::noCatalogueLoads()
 
     QVERIFY(QSettings().allKeys().isEmpty());
     QCOMPARE(QLocale().name(), french.name());
-    QCOMPARE(translate("MainWindow", "Download"), QStringLiteral("Download"));
+    QCOMPARE(translate("MainWindow", "&Download"), QStringLiteral("&Download"));
 }
 
 void TestTranslationLoader::shippedCataloguesAreComplete()

@@ -773,8 +773,12 @@ void tst_VirtualTester::settleAndPlugInOptions_data()
         << QStringList{QStringLiteral("--pull-out-after"), QStringLiteral("10"),
                        QStringLiteral("--plug-in-after"), QStringLiteral("0.5")}
         << true << 300 << 500;
-    QTest::newRow("plug in without a pull-out")
-        << QStringList{QStringLiteral("--plug-in-after"), QStringLiteral("1")} << false << 0 << 0;
+    QTest::newRow("plugged in after the start")
+        << QStringList{QStringLiteral("--plug-in-after"), QStringLiteral("2")} << true << 300
+        << 2000;
+    QTest::newRow("idle pull-out not a number")
+        << QStringList{QStringLiteral("--pull-out-idle-after"), QStringLiteral("soon")} << false
+        << 0 << 0;
     QTest::newRow("negative plug-in time")
         << QStringList{QStringLiteral("--pull-out-after"), QStringLiteral("10"),
                        QStringLiteral("--plug-in-after"), QStringLiteral("-1")}

@@ -161,7 +161,10 @@ int main(int argc, char **argv)
     }
     const QDir out(QString::fromLocal8Bit(argv[1]));
     bool ok = paintIcon(256).save(out.filePath(QStringLiteral("Corvane.png")));
-    ok = paintIcon(48).save(out.filePath(QStringLiteral("corvane-velmora-48.png"))) && ok;
+    for (const int size : {48, 64, 128}) {
+        const QString name = QStringLiteral("corvane-velmora-%1.png").arg(size);
+        ok = paintIcon(size).save(out.filePath(name)) && ok;
+    }
     QList<QImage> group;
     for (const int size : {16, 24, 32, 48, 64})
         group.append(paintIcon(size));

@@ -5,7 +5,9 @@
 #include "helpfile.h"
 #include "languagesettings.h"
 #include "openfailure.h"
+#include "portchoice.h"
 #include "portenumerator.h"
+#include "portwatcher.h"
 #include "recordfilewriter.h"
 #include "resourcebundle.h"
 #include "savedialogstart.h"
@@ -26,6 +28,7 @@
 #include <QMessageBox>
 #include <QProgressBar>
 #include <QSettings>
+#include <QShortcut>
 #include <QTextCursor>
 #include <QTimer>
 #include <QUrl>
@@ -110,9 +113,15 @@ MainWindow::MainWindow(QWidget *parent, Qt::WindowFlags flags) : QMainWindow(par
     connect(&busyStep, &QTimer::timeout, this, &MainWindow::stepBusyIndicator);
 
     byteCounter = new QLabel;
+    byteCounter->setAccessibleName(tr("Bytes received"));
+    byteCounter->setAccessibleDescription(
+        tr("How many bytes of the tester's records have arrived in this download."));
 
+    // Background and text from the same palette pair: white with dark text on
+    // a light desktop, as before, and dark with light text on a dark one.
     ui.statusBar->setStyleSheet(
-        QStringLiteral("QStatusBar { background-color: #FFFFFF; border-top: 1px solid gray; }"));
+        QStringLiteral("QStatusBar { background-color: palette(base); color: palette(text); "
+                       "border-top: 1px solid gray; }"));
     ui.statusBar->setMinimumHeight(30);
 
     {
@@ -122,6 +131,23 @@ MainWindow::MainWindow(QWidget *parent, Qt::WindowFlags flags) : QMainWindow(par
     }
 
     refreshPorts();
+    portWatcher = new Cv::PortWatcher(this);
+    connect(portWatcher, &Cv::PortWatcher::portsChanged, this, &MainWindow::followPorts);
+
+    // Keys of their own beside the mnemonics of the texts. Save and Cancel
+    // act only while their button is offered.
+    ui.actionHelp->setShortcut(QKeySequence(Qt::Key_F1));
+    ui.actionRefreshPorts->setShortcut(QKeySequence(Qt::Key_F5));
+    const auto clickIfOffered = [](QPushButton *button) {
+        return [button] {
+            if (button->isVisible() && button->isEnabled())
+                button->click();
+        };
+    };
+    connect(new QShortcut(QKeySequence::Save, this), &QShortcut::activated, this,
+            clickIfOffered(ui.saveBtn));
+    connect(new QShortcut(QKeySequence(Qt::Key_Escape), this), &QShortcut::activated, this,
+            clickIfOffered(ui.cancelBtn));
 
     connect(ui.actionExit, &QAction::triggered, this, &QWidget::close);
     connect(ui.actionChangeLanguage, &QAction::triggered, this, &MainWindow::changeLanguage);
@@ -134,7 +160,7 @@ MainWindow::MainWindow(QWidget *parent, Qt::WindowFlags flags) : QMainWindow(par
     connect(ui.saveBtn, &QPushButton::clicked, this, &MainWindow::saveFile);
     connect(ui.openBtn, &QPushButton::clicked, this, &MainWindow::openFile);
 
-    ui.statusBar->showMessage(tr("Please select a port and connect your device"));
+    showPortHint();
 }
 
 MainWindow::~MainWindow()
@@ -188,25 +214,61 @@ void MainWindow::changeLanguage()
 // download elsewhere; then the port stored at the last exit; then the first.
 void MainWindow::refreshPorts()
 {
-    const QString chosenPort = ui.comPorts->currentText();
-    ui.comPorts->clear();
+    QList<PortInfo> ports;
+    enumeratePorts(ports);
+    showPorts(ports);
+}
+
+// The list follows adapters as they come and go, without taking the user's
+// choice away while its port is there. A running download keeps the list it
+// started with; the list catches up when the download ends. Ports announced
+// as gone are left out even if the system still lists them for a moment.
+void MainWindow::followPorts(const QStringList &gone)
+{
+    if (serialPort) {
+        portsChangedDuringDownload = true;
+        return;
+    }
+    portsChangedDuringDownload = false;
 
     QList<PortInfo> ports;
     enumeratePorts(ports);
+    ports.removeIf([&gone](const PortInfo &port) { return gone.contains(port.portName); });
+    QStringList names;
+    for (const PortInfo &port : ports)
+        names.append(port.portName);
+    QStringList shown;
+    for (int i = 0; i < ui.comPorts->count(); ++i)
+        shown.append(ui.comPorts->itemText(i));
+    if (names != shown)
+        showPorts(ports);
+}
 
-    const QString storedPort = QSettings().value(SettingsKeys::devicePortName).toString();
-    int chosen = -1;
+// Keeps the user's choice while its port is present, else the port stored at
+// the last exit, else the first.
+void MainWindow::showPorts(const QList<PortInfo> &ports)
+{
+    const QString current = ui.comPorts->currentText();
+    const QString stored = QSettings().value(SettingsKeys::devicePortName).toString();
+    QStringList names;
+    ui.comPorts->clear();
     for (qsizetype i = 0; i < ports.size(); ++i) {
-        const PortInfo &port = ports.at(i);
-        ui.comPorts->addItem(port.portName, port.openName);
-        ui.comPorts->setItemData(int(i), portToolTip(port), Qt::ToolTipRole);
-        if (port.portName == storedPort)
-            ui.comPorts->setCurrentIndex(int(i));
-        if (!chosenPort.isEmpty() && port.portName == chosenPort)
-            chosen = int(i);
+        names.append(ports.at(i).portName);
+        ui.comPorts->addItem(ports.at(i).portName, ports.at(i).openName);
+        ui.comPorts->setItemData(int(i), portToolTip(ports.at(i)), Qt::ToolTipRole);
     }
-    if (chosen >= 0)
-        ui.comPorts->setCurrentIndex(chosen);
+    ui.comPorts->setCurrentIndex(choosePort(names, current, stored));
+    showPortHint();
+}
+
+void MainWindow::showPortHint()
+{
+    if (serialPort)
+        return;
+    if (ui.comPorts->count() > 0)
+        ui.statusBar->showMessage(tr("Please select a port and connect your device"));
+    else // short enough for the status bar at the window's first size
+        ui.statusBar->showMessage(tr("No serial port found: check cable, power and driver."));
 }
 
 void MainWindow::download()
@@ -406,6 +468,10 @@ void MainWindow::cancelDownload()
     disconnect(serialPort, nullptr, this, nullptr);
     serialPort->deleteLater();
     serialPort = nullptr;
+
+    // By now the system's list has settled: no announced names to leave out.
+    if (portsChangedDuringDownload)
+        followPorts({});
 }
 
 // Records not saved go only with the user's consent; during a download the

@@ -1,11 +1,13 @@
 #pragma once
 
+#include "portinfo.h"
 #include "ui_mainwindow.h"
 
 #include <QByteArray>
 #include <QList>
 #include <QMainWindow>
 #include <QString>
+#include <QStringList>
 #include <QTimer>
 
 #include <utility>
@@ -14,6 +16,7 @@ class QLabel;
 class QProgressBar;
 
 namespace Cv {
+class PortWatcher;
 class WinSerialDeviceAsync;
 } // namespace Cv
 
@@ -52,12 +55,17 @@ private:
     QList<std::pair<qsizetype, qsizetype>> paneSkips;
     bool paneUpdateQueued = false;
     QTimer busyStep;
+    Cv::PortWatcher *portWatcher = nullptr; // a child
+    bool portsChangedDuringDownload = false;
 
     bool paneBehind() const { return paneShown < receivedData.size(); }
     void queuePaneUpdate();
     void showPendingText(qint64 budgetMs);
     void stepBusyIndicator();
     bool mayDropRecords();
+    void followPorts(const QStringList &gone);
+    void showPorts(const QList<PortInfo> &ports);
+    void showPortHint();
 
 private slots:
     void changeLanguage();

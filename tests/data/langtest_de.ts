@@ -11,7 +11,7 @@
 <context>
     <name>MainWindow</name>
     <message>
-        <source>Download</source>
+        <source>&amp;Download</source>
         <translation>Herunterladen</translation>
     </message>
 </context>

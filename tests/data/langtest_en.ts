@@ -4,7 +4,7 @@
 <context>
     <name>MainWindow</name>
     <message>
-        <source>Download</source>
+        <source>&amp;Download</source>
         <translation>Fetch records</translation>
     </message>
 </context>

@@ -4,7 +4,7 @@
 <context>
     <name>DialogLanguage</name>
     <message>
-        <source>Download</source>
+        <source>&amp;Download</source>
         <translation>Abholen</translation>
     </message>
     <message>

@@ -4,14 +4,14 @@
 <context>
     <name>MainWindow</name>
     <message>
-        <source>Download</source>
-        <translation>Herunterladen</translation>
+        <source>&amp;Download</source>
+        <translation>Herunter&amp;laden</translation>
     </message>
 </context>
 <context>
     <name>DialogLanguage</name>
     <message>
-        <source>Download</source>
+        <source>&amp;Download</source>
         <translation>Abholen</translation>
     </message>
     <message>

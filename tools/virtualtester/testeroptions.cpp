@@ -77,7 +77,9 @@ bool TesterOptions::parse(const QStringList &arguments, const QString &defaultRe
     const QCommandLineOption plugIn(QStringLiteral("plug-in-after"),
                                     QStringLiteral("Plug the adapter in again SECONDS after "
                                                    "pulling it out (with --repeat, to answer "
-                                                   "the next download)."),
+                                                   "the next download); without "
+                                                   "--pull-out-after the adapter is out at the "
+                                                   "start and plugged in SECONDS later."),
                                     QStringLiteral("SECONDS"));
     const QCommandLineOption line(
         QStringLiteral("line"),
@@ -92,6 +94,11 @@ bool TesterOptions::parse(const QStringList &arguments, const QString &defaultRe
         QStringLiteral("With --line PATH: the other end of PATH, which the program opens "
                        "(given to it as CV_TESTER_PORT; without it the variable is not set)."),
         QStringLiteral("PORT"));
+    const QCommandLineOption pullOutIdle(QStringLiteral("pull-out-idle-after"),
+                                         QStringLiteral("Unplug the adapter SECONDS after a "
+                                                        "download has been answered, if no new "
+                                                        "one has begun by then."),
+                                         QStringLiteral("SECONDS"));
     const QCommandLineOption settle(QStringLiteral("settle"),
                                     QStringLiteral("Quiet time after the commands before the "
                                                    "tester answers them (default 0.3)."),
@@ -100,7 +107,7 @@ bool TesterOptions::parse(const QStringList &arguments, const QString &defaultRe
                                      QStringLiteral("Give up after SECONDS (0: never)."),
                                      QStringLiteral("SECONDS"), QStringLiteral("0"));
     parser.addOptions({helpOption, records, delay, unpaced, rate, pauseEvery, pauseMs, repeat,
-                       pullOut, plugIn, line, programPort, settle, timeout});
+                       pullOut, plugIn, pullOutIdle, line, programPort, settle, timeout});
     parser.addPositionalArgument(QStringLiteral("COMMAND"),
                                  QStringLiteral("The program to run, with its arguments."),
                                  QStringLiteral("[--] [COMMAND [ARG...]]"));
@@ -146,11 +153,13 @@ bool TesterOptions::parse(const QStringList &arguments, const QString &defaultRe
         *error = QStringLiteral("--pull-out-after wants a number of bytes");
         return false;
     }
+    if (parser.isSet(pullOutIdle) &&
+        !toMilliseconds(parser.value(pullOutIdle), &o.pullOutIdleAfterMs)) {
+        *error = QStringLiteral("--pull-out-idle-after wants seconds, not \"%1\"")
+                     .arg(parser.value(pullOutIdle));
+        return false;
+    }
     if (parser.isSet(plugIn)) {
-        if (!parser.isSet(pullOut)) {
-            *error = QStringLiteral("--plug-in-after needs --pull-out-after");
-            return false;
-        }
         if (!toMilliseconds(parser.value(plugIn), &o.plugInAfterMs)) {
             *error = QStringLiteral("--plug-in-after wants seconds, not \"%1\"")
                          .arg(parser.value(plugIn));
@@ -169,8 +178,8 @@ bool TesterOptions::parse(const QStringList &arguments, const QString &defaultRe
             *error = QStringLiteral("--line pty names the program's port itself");
             return false;
         }
-        if (!pty && parser.isSet(pullOut)) {
-            *error = QStringLiteral("--pull-out-after needs the test bed or --line pty: the far "
+        if (!pty && (parser.isSet(pullOut) || parser.isSet(pullOutIdle))) {
+            *error = QStringLiteral("pulling out needs the test bed or --line pty: the far "
                                     "end of %1 cannot be hung up from here")
                          .arg(o.line);
             return false;

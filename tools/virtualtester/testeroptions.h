@@ -19,7 +19,10 @@ struct TesterOptions
     qint64 pullOutAfter = -1;
     int timeoutMs = 0;
     int settleMs = 300;
-    int plugInAfterMs = -1; // after a pull-out; negative: the adapter stays out
+    // After a pull-out, or without --pull-out-after after the start (the
+    // adapter is out until then); negative: the adapter stays as it is.
+    int plugInAfterMs = -1;
+    int pullOutIdleAfterMs = -1; // after an answered download, while the line is idle
 
     // Fills `options` from the arguments (program name first). Returns false
     // with a message in `error`, or with an empty `error` after --help.

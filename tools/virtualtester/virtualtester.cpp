@@ -112,6 +112,14 @@ bool VirtualTester::setUp()
         return false;
     }
     say(m_line->readyText());
+    // Plugged in only later: out before anyone looks.
+    if (m_options.plugInAfterMs >= 0 && m_options.pullOutAfter < 0) {
+        m_line->pullOut();
+        m_phase = Phase::Silent;
+        m_plugInAt = Clock::now() + std::chrono::milliseconds(m_options.plugInAfterMs);
+        say(QStringLiteral("the adapter is out; it is plugged in after %1 s")
+                .arg(double(m_options.plugInAfterMs) / 1000.0));
+    }
 
     if (m_options.command.isEmpty()) {
         std::fputs(m_line->shellVariables().constData(), stdout);
@@ -195,6 +203,8 @@ VirtualTester::Clock::time_point VirtualTester::nextDeadline() const
         if (!m_check.received().isEmpty())
             next = qMin(next, m_lastByteAt + (m_check.decided() ? m_settleTime
                                                                 : Clock::duration(incompleteTime)));
+        else if (m_pullOutIdleAt)
+            next = qMin(next, *m_pullOutIdleAt);
         break;
     case Phase::Delaying:
         next = qMin(next, m_sendAt);
@@ -209,6 +219,8 @@ VirtualTester::Clock::time_point VirtualTester::nextDeadline() const
     case Phase::Silent:
         if (m_plugInAt)
             next = qMin(next, *m_plugInAt);
+        if (m_pullOutIdleAt)
+            next = qMin(next, *m_pullOutIdleAt);
         break;
     }
     if (m_phase == Phase::Silent && !m_ignored.isEmpty())
@@ -361,6 +373,8 @@ void VirtualTester::advance(Clock::time_point now)
             const Clock::duration quiet = now - m_lastByteAt;
             if (quiet >= (m_check.decided() ? m_settleTime : Clock::duration(incompleteTime)))
                 finishCheck(now);
+        } else if (m_pullOutIdleAt && now >= *m_pullOutIdleAt) {
+            pullOutIdle();
         }
         break;
     case Phase::Delaying:
@@ -386,6 +400,8 @@ void VirtualTester::advance(Clock::time_point now)
     case Phase::Silent:
         if (m_plugInAt && now >= *m_plugInAt)
             plugIn();
+        else if (m_pullOutIdleAt && now >= *m_pullOutIdleAt && m_line->present())
+            pullOutIdle();
         break;
     }
     if (m_phase == Phase::Silent && !m_ignored.isEmpty() && now - m_lastByteAt >= m_settleTime)
@@ -394,6 +410,7 @@ void VirtualTester::advance(Clock::time_point now)
 
 void VirtualTester::finishCheck(Clock::time_point now)
 {
+    m_pullOutIdleAt.reset(); // a new download keeps the adapter in
     ++m_session;
     say(QStringLiteral("session %1: received %2 bytes: %3")
             .arg(m_session)
@@ -492,6 +509,8 @@ void VirtualTester::finishSending(Clock::time_point now)
         return;
     }
     ++m_sessionsOk;
+    if (m_options.pullOutIdleAfterMs >= 0)
+        m_pullOutIdleAt = now + std::chrono::milliseconds(m_options.pullOutIdleAfterMs);
     endSession();
 }
 
@@ -532,12 +551,25 @@ void VirtualTester::plugIn()
     m_lineQuietUntil = {};
     m_ignored.clear();
     m_check.clear();
-    if (m_options.repeat) {
+    if (m_session == 0) {
+        m_phase = Phase::WaitingForCommands;
+        say(QStringLiteral("adapter plugged in; waiting for the commands"));
+    } else if (m_options.repeat) {
         m_phase = Phase::WaitingForCommands;
         say(QStringLiteral("adapter plugged in again; waiting for the next commands"));
     } else {
         say(QStringLiteral("adapter plugged in again; the tester is silent"));
     }
+}
+
+void VirtualTester::pullOutIdle()
+{
+    m_pullOutIdleAt.reset();
+    const bool hungUp = m_line->pullOut();
+    m_phase = Phase::Silent;
+    say(QStringLiteral("adapter pulled out while the line was idle"));
+    if (!hungUp)
+        say(m_line->errorString());
 }
 
 // A program that gave up on a download and started another one sends the

@@ -49,6 +49,7 @@ private:
     void finishSending(Clock::time_point now);
     void pullOut(Clock::time_point now);
     void plugIn();
+    void pullOutIdle();
     void supersedeSession(Clock::time_point now);
     void dropUnfinishedRequest();
     void endSession();
@@ -88,6 +89,7 @@ private:
     Clock::time_point m_lineQuietUntil;
     Clock::time_point m_deadline;
     std::optional<Clock::time_point> m_plugInAt;
+    std::optional<Clock::time_point> m_pullOutIdleAt;
     int m_drainedLooks = 0;
 
     bool m_setupFailed = false;

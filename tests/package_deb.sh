@@ -1,0 +1,58 @@
+#!/bin/sh
+# usage: package_deb.sh BUILD_DIR
+# Makes the Debian package of the build, unpacks it into a scratch root and
+# starts the installed command there, from another folder.
+set -eu
+build=$1
+scratch=$(mktemp -d)
+trap 'rm -rf "$scratch"' EXIT
+fail() { echo "FAIL: $*"; exit 1; }
+
+cpack --config "$build/CPackConfig.cmake" -G DEB -B "$scratch/out" >"$scratch/cpack.log" 2>&1 ||
+    { cat "$scratch/cpack.log"; fail "cpack"; }
+deb=$(ls "$scratch"/out/corvane-velmora_*.deb)
+root="$scratch/root"
+dpkg -x "$deb" "$root"
+
+depends=$(dpkg-deb -f "$deb" Depends)
+for lib in libqt6core6 libqt6gui6 libqt6widgets6 libudev1 qt6-qpa-plugins; do
+    echo "$depends" | grep -q "$lib" || fail "Depends lacks $lib: $depends"
+done
+id=example.corvane.Velmora
+for f in usr/bin/corvane-velmora usr/lib/corvane-velmora/corvane-velmora \
+    usr/lib/corvane-velmora/Help/Corvane_VelmoraHelp_en.html \
+    usr/lib/corvane-velmora/Help/Corvane_VelmoraHelp_de.html \
+    usr/share/applications/$id.desktop usr/share/metainfo/$id.metainfo.xml \
+    usr/share/man/man1/corvane-velmora.1.gz \
+    usr/share/icons/hicolor/48x48/apps/$id.png usr/share/icons/hicolor/64x64/apps/$id.png \
+    usr/share/icons/hicolor/128x128/apps/$id.png usr/share/icons/hicolor/256x256/apps/$id.png; do
+    [ -e "$root/$f" ] || fail "$f is not in the package"
+done
+ls "$root"/usr/lib/corvane-velmora/Translations/corvane_velmora_*.qm >/dev/null ||
+    fail "no catalogue in the package"
+# Development tools stay out.
+[ ! -e "$root/usr/bin/velmora-virtual-tester" ] || fail "the virtual tester is in the package"
+
+# No display is needed to answer --version.
+cd /tmp
+version=$(env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM "$root/usr/bin/corvane-velmora" --version)
+[ "$version" = "Corvane Velmora @PROJECT_VERSION@" ] || fail "--version said: $version"
+
+# Started from elsewhere, the window comes up with its catalogues: the first
+# start stores the catalogue it took (a program without one exits at once).
+config="$scratch/config"
+mkdir -p "$config"
+XDG_CONFIG_HOME="$config" QT_QPA_PLATFORM=offscreen "$root/usr/bin/corvane-velmora" &
+pid=$!
+conf="$config/CORVANE/Corvane Velmora.conf"
+tries=0
+until grep -q 'FilePath=Translations/corvane_velmora_' "$conf" 2>/dev/null; do
+    kill -0 $pid 2>/dev/null || fail "the installed command ended at once"
+    tries=$((tries + 1))
+    [ $tries -lt 600 ] || { kill $pid; fail "the installed command stored no language choice"; }
+    sleep 0.1
+done
+kill -0 $pid || fail "the installed command did not keep running"
+kill $pid
+wait $pid || true
+echo "PASS: $deb"

@@ -342,7 +342,7 @@ void TestTranslationLoader::damagedCatalogueIsPassedOver()
     QCOMPARE(storedPath(), QStringLiteral("Translations/velmora_en.qm"));
     QCOMPARE(storedCode(), QStringLiteral("en"));
     QCOMPARE(QLocale().language(), QLocale::English);
-    QCOMPARE(translate("MainWindow", "Download"), QStringLiteral("Fetch records"));
+    QCOMPARE(translate("MainWindow", "&Download"), QStringLiteral("Fetch records"));
     QFile file(translationsDirectory + QStringLiteral("/broken_de.qm"));
     QVERIFY(file.open(QIODevice::ReadOnly));
     QCOMPARE(file.readAll(), damaged);

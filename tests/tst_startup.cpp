@@ -563,7 +563,9 @@ void TestStartup::commandLineAnswersWithoutDisplay()
     QVERIFY2(program.waitForFinished(60000), "the program kept running");
     QCOMPARE(program.exitStatus(), QProcess::NormalExit);
     QCOMPARE(program.exitCode(), 0);
-    const QString out = QString::fromLocal8Bit(program.readAllStandardOutput());
+    // Windows ends the line with a carriage return too.
+    const QString out =
+        QString::fromLocal8Bit(program.readAllStandardOutput()).replace(QLatin1String("\r\n"), QLatin1String("\n"));
     if (expected.startsWith(QLatin1String("--")))
         QVERIFY2(out.startsWith(QLatin1String("Usage:")) && out.contains(expected),
                  qPrintable(out));

@@ -112,18 +112,16 @@ void WorkerThread::run()
     }
 
     QElapsedTimer readClock;
+    char chunk[1024];
     while (!isStopRequested()) {
         sendQueued();
 
         readClock.start();
-        const QByteArray chunk = device->read(1024);
-        if (!chunk.isEmpty()) {
+        const qint64 count = device->read(chunk, sizeof chunk);
+        if (count > 0) {
             {
-                // Copied rather than shared: sharing would drop the chunk's
-                // reference outside the lock, an ordering the race detector
-                // cannot follow into the toolkit's reference counting.
                 QMutexLocker locker(&receiveMutex);
-                receiveBuffer.append(chunk.constData(), chunk.size());
+                receiveBuffer.append(chunk, static_cast<qsizetype>(count));
             }
             readyReadGate.release();
             emit readyRead();
@@ -131,9 +129,15 @@ void WorkerThread::run()
         }
         if (isStopRequested())
             break;
-        if (chunk.isEmpty()) {
-            // A failed read (a pulled adapter) comes back at once; waiting out
-            // the rest of the time-out keeps the loop from spinning.
+        // Nothing more will come from a device that is gone; reading on
+        // would only fail again every cycle.
+        if (count < 0 && WinSerialDevice::isDisconnection(device->lastErrorCode())) {
+            emit connectionLost();
+            break;
+        }
+        if (count <= 0) {
+            // A failed read comes back at once; waiting out the rest of the
+            // time-out keeps the loop from spinning.
             const qint64 rest = qint64(device->readTimeout()) - readClock.elapsed();
             if (rest > 0)
                 msleep(static_cast<unsigned long>(rest));

@@ -42,6 +42,8 @@ public:
 signals:
     void readyRead();
     void readTimeOut();
+    // The device is gone; the loop has ended and reads no more.
+    void connectionLost();
     void bytesWritten(qint64 bytes);
 
 protected:

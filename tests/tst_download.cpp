@@ -12,6 +12,7 @@
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPointer>
+#include <QProcess>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSettings>
@@ -193,6 +194,9 @@ private slots:
     void downloadEndsOnQuietLineAndSaves();
     void largeTransferOfEveryByteValueSavedIdentically();
     void quietLineBeforeDataKeepsWaiting();
+    void pauseWithinQuietTimeDoesNotEndTransfer();
+    void lostConnectionEndsTheDownload_data();
+    void lostConnectionEndsTheDownload();
     void chunkTextStopsAtZeroByteAndDropsCarriageReturns();
     void zeroByteHidesOnlyTheRestOfItsOwnChunk();
     void chunksGoToTheEndWhateverTheUserSelects();
@@ -337,6 +341,90 @@ void TestDownload::quietLineBeforeDataKeepsWaiting()
     QVERIFY(deviceGone(window));
 }
 
+void TestDownload::pauseWithinQuietTimeDoesNotEndTransfer()
+{
+    PtyPair pty;
+    QVERIFY(pty.isValid());
+    MainWindow window;
+    window.show();
+    QVERIFY(startDownload(window, pty));
+    const QString path = dir.filePath(QStringLiteral("paused.csv"));
+    ModalAnswers save([&](QWidget *modal) { chooseFile(modal, path); });
+
+    // Blocks with pauses of many read time-outs each, but each under the
+    // quiet time; every byte starts the count again.
+    QByteArray sent;
+    QElapsedTimer sinceLast;
+    for (int block = 0; block < 3; ++block) {
+        const QByteArray records = "block " + QByteArray::number(block) + "\r\n";
+        QVERIFY(pty.write(records));
+        sent += records;
+        sinceLast.start();
+        QTest::qWait(600);
+        QVERIFY2(!save.shown(), "the transfer ended within a pause");
+    }
+    QTRY_VERIFY_WITH_TIMEOUT(save.shown(), 10000);
+    const qint64 quietMs = sinceLast.elapsed();
+    QTRY_COMPARE(fileBytes(path), sent);
+    // A whole second of quiet after the last byte, not one read time-out.
+    QVERIFY2(quietMs >= 1000, qPrintable(QString::number(quietMs)));
+}
+
+void TestDownload::lostConnectionEndsTheDownload_data()
+{
+    QTest::addColumn<QByteArray>("records");
+    QTest::newRow("before any byte") << QByteArray();
+    QTest::newRow("mid-transfer") << QByteArray("1,230.5,PASS\r\n2,229.8,");
+}
+
+void TestDownload::lostConnectionEndsTheDownload()
+{
+    QFETCH(QByteArray, records);
+    PtyPair pty;
+    QVERIFY(pty.isValid());
+    MainWindow window;
+    window.show();
+    QVERIFY(startDownload(window, pty));
+    if (!records.isEmpty()) {
+        QVERIFY(pty.write(records));
+        QTRY_COMPARE(counterText(window),
+                     QStringLiteral("%1 bytes received").arg(QLocale().toString(records.size())));
+    }
+
+    const QString path = dir.filePath(QStringLiteral("lost.csv"));
+    ModalAnswers answers([&](QWidget *modal) {
+        if (qobject_cast<QMessageBox *>(modal))
+            pressButton(modal, QMessageBox::Ok);
+        else
+            chooseFile(modal, path);
+    });
+    QElapsedTimer sincePullOut;
+    sincePullOut.start();
+    pty.closeMaster();
+    QTRY_VERIFY_WITH_TIMEOUT(answers.shown(), 10000);
+    const qint64 noticedMs = sincePullOut.elapsed();
+    QTRY_VERIFY(child<QPushButton>(window, "downloadBtn")->isVisible() &&
+                !QApplication::activeModalWidget());
+
+    QCOMPARE(answers.classes.value(0), "QMessageBox");
+    QCOMPARE(answers.texts.value(0), "The connection to the tester was lost.");
+    if (records.isEmpty()) {
+        QVERIFY(answers.texts.value(1).startsWith("No records arrived."));
+        QCOMPARE(answers.classes.size(), 1);
+        QVERIFY(!child<QPushButton>(window, "saveBtn")->isVisible());
+    } else {
+        QVERIFY(answers.texts.value(1).contains("may be incomplete"));
+        QCOMPARE(answers.count("QFileDialog"), 1);
+        QTRY_COMPARE(fileBytes(path), records);
+        QCOMPARE(child<QPlainTextEdit>(window, "outputTextEdit")->toPlainText(),
+                 "1,230.5,PASS\n2,229.8,");
+    }
+    QVERIFY(deviceGone(window));
+    // Generous against a busy machine; the figure is printed.
+    QVERIFY2(noticedMs < 2000, qPrintable(QString::number(noticedMs)));
+    qInfo("lost connection shown %lld ms after the hang-up", noticedMs);
+}
+
 void TestDownload::chunkTextStopsAtZeroByteAndDropsCarriageReturns()
 {
     PtyPair pty;
@@ -459,6 +547,8 @@ void TestDownload::connectionFailureSaysWhy_data()
                                      << "No port is selected";
     QTest::newRow("held by another program") << "busy"
                                              << "is in use by another program";
+    QTest::newRow("opened without a lock by another program") << "unlocked"
+                                                              << "pty is in use by cat (process ";
 }
 
 void TestDownload::connectionFailureSaysWhy()
@@ -475,7 +565,28 @@ void TestDownload::connectionFailureSaysWhy()
     QVERIFY(receive(window, pty, "old\r\n"));
 
     int holder = -1;
-    if (situation == QLatin1String("missing")) {
+    QProcess reader;
+    if (situation == QLatin1String("unlocked")) {
+        // A plain reader: no lock, no exclusive mode. The last download left
+        // the line in non-blocking raw reads, at which cat would end at once.
+        termios mode = pty.slaveTermios();
+        mode.c_cc[VMIN] = 1;
+        QCOMPARE(::tcsetattr(pty.slave(), TCSANOW, &mode), 0);
+        reader.start(QStringLiteral("cat"), {pty.slavePath()});
+        QVERIFY(reader.waitForStarted());
+        const QString fds = QStringLiteral("/proc/%1/fd").arg(reader.processId());
+        const auto opened = [&] {
+            for (const QString &fd : QDir(fds).entryList(QDir::AllEntries | QDir::System)) {
+                if (QFile::symLinkTarget(fds + QLatin1Char('/') + fd) == pty.slavePath())
+                    return true;
+            }
+            return false;
+        };
+        QTRY_VERIFY(opened());
+        advice +=
+            QStringLiteral("%1)\n\nClose that program and try again.").arg(reader.processId());
+        usePort(window, pty.slavePath());
+    } else if (situation == QLatin1String("missing")) {
         usePort(window, dir.filePath(QStringLiteral("ttyUSB9")));
     } else if (situation == QLatin1String("none")) {
         usePort(window, QString());
@@ -490,11 +601,17 @@ void TestDownload::connectionFailureSaysWhy()
     child<QPushButton>(window, "downloadBtn")->click();
     if (holder >= 0)
         ::close(holder);
+    if (reader.state() != QProcess::NotRunning) {
+        reader.kill();
+        reader.waitForFinished();
+    }
 
     QCOMPARE(box.count("QMessageBox"), 1);
     QCOMPARE(box.texts.at(0),
              "Failed to connect. Please check the device is connected and switched on");
     QVERIFY2(box.texts.at(1).contains(advice), qPrintable(box.texts.at(1)));
+    if (situation == QLatin1String("unlocked"))
+        QVERIFY2(box.texts.at(1).startsWith(advice), qPrintable(box.texts.at(1)));
 
     QVERIFY(child<QPushButton>(window, "downloadBtn")->isVisible());
     QVERIFY(!child<QPushButton>(window, "cancelBtn")->isVisible());

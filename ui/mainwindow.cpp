@@ -51,9 +51,15 @@ QString receivedBytesText(qint64 count)
         .arg(QLocale().toString(count));
 }
 
+// A tester may pause between blocks, and a busy machine may hold bytes back
+// for a while; a transfer is over only after this long without a byte.
+constexpr int quietTimeMs = 1000;
+
 } // namespace
 
-MainWindow::MainWindow(QWidget *parent, Qt::WindowFlags flags) : QMainWindow(parent, flags)
+MainWindow::MainWindow(QWidget *parent, Qt::WindowFlags flags)
+    : QMainWindow(parent, flags)
+    , quietLine(quietTimeMs, int(Cv::WinSerialDeviceAsync::readTimeoutMs))
 {
     initResourceBundle();
 
@@ -243,10 +249,12 @@ void MainWindow::download()
     receivedData.clear();
     paneShown = 0;
     paneSkips.clear();
+    quietLine.bytesArrived();
 
     if (serialPort->open(QIODevice::ReadWrite)) {
         connect(serialPort, &QIODevice::readyRead, this, &MainWindow::readyRead);
         connect(serialPort, &Cv::WinSerialDeviceAsync::readTimeOut, this, &MainWindow::readTimeOut);
+        connect(serialPort, &QIODevice::readChannelFinished, this, &MainWindow::connectionLost);
         serialPort->write("SYST:REM\r\n");
         serialPort->write("MEM:DATA? ALL\r\n");
         return;
@@ -274,6 +282,9 @@ void MainWindow::readyRead()
     const QByteArray chunk = serialPort->read(serialPort->bytesAvailable());
     if (!chunk.isEmpty())
         dataReceived = true;
+    // Each notification stands for a read that brought bytes, in the order
+    // of the reads, even when an earlier one took them already.
+    quietLine.bytesArrived();
 
     ui.statusBar->showMessage(tr("Downloading..."));
     // A fast line leaves many notifications whose bytes an earlier one took.
@@ -351,6 +362,8 @@ void MainWindow::readTimeOut()
 {
     if (!serialPort || !dataReceived)
         return;
+    if (!quietLine.readTimedOut())
+        return;
     // The pane is still catching up with a fast line; the transfer ends at
     // the next quiet read after it has.
     if (paneBehind())
@@ -359,6 +372,31 @@ void MainWindow::readTimeOut()
     cancelDownload();
     QCoreApplication::processEvents();
     saveFile();
+}
+
+// The adapter was pulled out or the tester switched off: what arrived is
+// kept and offered, but not as if the transfer had come to its end.
+void MainWindow::connectionLost()
+{
+    if (!serialPort)
+        return;
+    readyRead();
+    cancelDownload();
+
+    QMessageBox box(this);
+    box.setIcon(QMessageBox::Warning);
+    box.setText(tr("The connection to the tester was lost."));
+    if (dataReceived) {
+        box.setInformativeText(tr("The records received so far may be incomplete. They are "
+                                  "offered for saving next."));
+    } else {
+        box.setInformativeText(tr("No records arrived. Check that the adapter is plugged in and "
+                                  "the tester is switched on, then try again."));
+    }
+    box.setStandardButtons(QMessageBox::Ok);
+    box.exec();
+    if (dataReceived)
+        saveFile();
 }
 
 void MainWindow::cancelDownload()

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "quietline.h"
 #include "ui_mainwindow.h"
 
 #include <QByteArray>
@@ -48,6 +49,7 @@ private:
     QList<std::pair<qsizetype, qsizetype>> paneSkips;
     bool paneUpdateQueued = false;
     QTimer busyStep;
+    QuietLine quietLine;
 
     bool paneBehind() const { return paneShown < receivedData.size(); }
     void queuePaneUpdate();
@@ -61,6 +63,7 @@ private slots:
     void cancelDownload();
     void readyRead();
     void readTimeOut();
+    void connectionLost();
     void openFile();
     void saveFile();
     void showAbout();

@@ -226,5 +226,9 @@
         <source>No records arrived. Check that the adapter is plugged in and the tester is switched on, then try again.</source>
         <translation>Es sind keine Datensätze angekommen. Prüfen Sie, ob der Adapter eingesteckt und das Prüfgerät eingeschaltet ist, und versuchen Sie es erneut.</translation>
     </message>
+    <message>
+        <source>Earlier records are no longer shown here; they are all kept and saved to the file.</source>
+        <translation>Frühere Datensätze werden hier nicht mehr angezeigt; sie bleiben alle erhalten und werden in die Datei gespeichert.</translation>
+    </message>
 </context>
 </TS>

@@ -226,5 +226,9 @@
         <source>No records arrived. Check that the adapter is plugged in and the tester is switched on, then try again.</source>
         <translation>No records arrived. Check that the adapter is plugged in and the tester is switched on, then try again.</translation>
     </message>
+    <message>
+        <source>Earlier records are no longer shown here; they are all kept and saved to the file.</source>
+        <translation>Earlier records are no longer shown here; they are all kept and saved to the file.</translation>
+    </message>
 </context>
 </TS>

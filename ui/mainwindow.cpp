@@ -54,11 +54,17 @@ QString receivedBytesText(qint64 count)
 // A tester may pause between blocks, and a busy machine may hold bytes back
 // for a while; a transfer is over only after this long without a byte.
 constexpr int quietTimeMs = 1000;
+// A display line is broken after this many characters without a break of its
+// own, and the pane keeps about this many characters of the newest records.
+constexpr qsizetype paneLineLimit = 1024;
+constexpr qsizetype paneCharacterLimit = 2 * 1024 * 1024;
 
 } // namespace
 
 MainWindow::MainWindow(QWidget *parent, Qt::WindowFlags flags)
     : QMainWindow(parent, flags)
+    , paneFeed(paneLineLimit)
+    , paneLimit(paneCharacterLimit)
     , quietLine(quietTimeMs, int(Cv::WinSerialDeviceAsync::readTimeoutMs))
 {
     initResourceBundle();
@@ -247,8 +253,8 @@ void MainWindow::download()
     ui.outputTextEdit->clear();
     dataReceived = false;
     receivedData.clear();
-    paneShown = 0;
-    paneSkips.clear();
+    paneFeed.restart();
+    paneLimit.restart();
     quietLine.bytesArrived();
 
     if (serialPort->open(QIODevice::ReadWrite)) {
@@ -294,10 +300,8 @@ void MainWindow::readyRead()
     // The pane shows the text up to a zero byte, as the tester's records are
     // text; the raw bytes, zeros included, are kept for the file.
     const qsizetype start = receivedData.size();
-    const auto textLength = qsizetype(qstrnlen(chunk.constData(), size_t(chunk.size())));
     receivedData.append(chunk);
-    if (textLength < chunk.size())
-        paneSkips.append({start + textLength, receivedData.size()});
+    paneFeed.chunkKept(receivedData, start);
     byteCounter->setText(receivedBytesText(receivedData.size()));
 
     queuePaneUpdate();
@@ -336,21 +340,15 @@ void MainWindow::showPendingText(qint64 budgetMs)
     clock.start();
     constexpr qsizetype slice = 16384;
     while (paneBehind()) {
-        if (!paneSkips.isEmpty() && paneSkips.constFirst().first <= paneShown) {
-            paneShown = paneSkips.takeFirst().second;
-            continue;
-        }
-        qsizetype to = qMin(paneShown + slice, receivedData.size());
-        if (!paneSkips.isEmpty())
-            to = qMin(to, paneSkips.constFirst().first);
-        QByteArray text = receivedData.sliced(paneShown, to - paneShown);
-        text.removeIf([](char c) { return c == '\r'; });
+        const QString text = paneFeed.take(receivedData, slice);
         if (!text.isEmpty())
-            end.insertText(QString::fromLatin1(text));
-        paneShown = to;
+            end.insertText(text);
         if (budgetMs >= 0 && clock.elapsed() >= budgetMs)
             break;
     }
+    paneLimit.apply(pane->document(),
+                    tr("Earlier records are no longer shown here; they are all kept and saved "
+                       "to the file."));
     // A selection is kept, and so is the view on it, until the user lets go.
     if (following) {
         pane->moveCursor(QTextCursor::End);
@@ -404,7 +402,8 @@ void MainWindow::cancelDownload()
     if (!serialPort)
         return;
 
-    showPendingText(-1);
+    // What the pane has still to show follows in its own turns, as during
+    // the download: all at once, a long backlog would freeze the window.
     ui.downloadBtn->show();
     ui.cancelBtn->hide();
     ui.openBtn->setVisible(!receivedData.isEmpty());

@@ -11,7 +11,10 @@ WinSerialDeviceAsync::WinSerialDeviceAsync(QObject *parent, const QString &portN
     , serialDevice(new WinSerialDevice(portName))
     , worker(new WorkerThread(serialDevice, this))
 {
-    connect(worker, &WorkerThread::readyRead, this, &QIODevice::readyRead);
+    connect(worker, &WorkerThread::readyRead, this, [this] {
+        worker->readyReadDelivered();
+        emit readyRead();
+    });
     connect(worker, &WorkerThread::readTimeOut, this, &WinSerialDeviceAsync::readTimeOut);
     // The worker has stopped reading a device that is gone: what is stored
     // is all there will be.

@@ -44,6 +44,12 @@ bool WorkerThread::hasReceivedLine()
     return receiveBuffer.indexOf('\n', readOffset) >= 0;
 }
 
+void WorkerThread::readyReadDelivered()
+{
+    QMutexLocker locker(&receiveMutex);
+    readyReadQueued = false;
+}
+
 void WorkerThread::queueTransmit(const char *data, qint64 size)
 {
     QMutexLocker locker(&transmitMutex);
@@ -109,6 +115,7 @@ void WorkerThread::run()
         QMutexLocker locker(&receiveMutex);
         receiveBuffer.clear();
         readOffset = 0;
+        readyReadQueued = false;
     }
 
     QElapsedTimer readClock;
@@ -119,12 +126,16 @@ void WorkerThread::run()
         readClock.start();
         const qint64 count = device->read(chunk, sizeof chunk);
         if (count > 0) {
+            bool notify;
             {
                 QMutexLocker locker(&receiveMutex);
                 receiveBuffer.append(chunk, static_cast<qsizetype>(count));
+                notify = !readyReadQueued;
+                readyReadQueued = true;
             }
             readyReadGate.release();
-            emit readyRead();
+            if (notify)
+                emit readyRead();
             readyReadGate.acquire();
         }
         if (isStopRequested())

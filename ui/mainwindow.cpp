@@ -282,10 +282,15 @@ void MainWindow::readyRead()
     if (!serialPort)
         return;
 
-    // All that waits now, not what keeps coming while it is read: readAll()
+    // What waits now, not what keeps coming while it is read: readAll()
     // would chase a fast line and hold the thread for the whole transfer.
-    // Bytes that come later have their own notification queued.
-    const QByteArray chunk = serialPort->read(serialPort->bytesAvailable());
+    // Bytes that come later are notified again. A backlog is taken in
+    // pieces, one a turn, so that no turn copies megabytes.
+    constexpr qint64 maxTake = 256 * 1024;
+    const qint64 waiting = serialPort->bytesAvailable();
+    if (waiting > maxTake)
+        QMetaObject::invokeMethod(this, &MainWindow::readyRead, Qt::QueuedConnection);
+    const QByteArray chunk = serialPort->read(qMin(waiting, maxTake));
     if (!chunk.isEmpty())
         dataReceived = true;
     // Each notification stands for a read that brought bytes, in the order
@@ -293,7 +298,7 @@ void MainWindow::readyRead()
     quietLine.bytesArrived();
 
     ui.statusBar->showMessage(tr("Downloading..."));
-    // A fast line leaves many notifications whose bytes an earlier one took.
+    // A notification whose bytes an earlier piece took already.
     if (chunk.isEmpty())
         return;
 
@@ -378,7 +383,8 @@ void MainWindow::connectionLost()
 {
     if (!serialPort)
         return;
-    readyRead();
+    while (serialPort->bytesAvailable() > 0)
+        readyRead();
     cancelDownload();
 
     QMessageBox box(this);

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <cstdlib>
 #include <cstring>
 #include <set>
@@ -68,7 +69,27 @@ std::set<pid_t> selfAndAncestors()
     return chain;
 }
 
-bool holdsDevice(const char *pid, dev_t device)
+// The path the links to a device end in, as the kernel names the device in
+// /proc/<pid>/fd (a device behind a link, /dev/serial/by-id/...).
+std::string resolvedPath(const char *path)
+{
+    std::string current = path;
+    for (int hops = 0; hops < 16; ++hops) {
+        char target[PATH_MAX];
+        const ssize_t n = ::readlink(current.c_str(), target, sizeof target - 1);
+        if (n <= 0)
+            break;
+        std::string next(target, static_cast<std::size_t>(n));
+        if (next.front() != '/')
+            next = current.substr(0, current.rfind('/') + 1) + next;
+        current = next;
+    }
+    return current;
+}
+
+// By the device numbers, or, where a test bed stands in other numbers for a
+// device than the kernel's, by the name the kernel gives the open file.
+bool holdsDevice(const char *pid, dev_t device, const std::string &devicePath)
 {
     const std::string fdPath = std::string("/proc/") + pid + "/fd";
     DIR *dir = ::opendir(fdPath.c_str());
@@ -81,9 +102,14 @@ bool holdsDevice(const char *pid, dev_t device)
             continue;
         // Follows the descriptor's link to what it has open; names differ
         // (/dev/ttyUSB0, a link to it), the device numbers do not.
+        char target[PATH_MAX];
+        const ssize_t n = ::readlinkat(::dirfd(dir), entry->d_name, target, sizeof target - 1);
+        if (n <= 0 || target[0] != '/')
+            continue; // pipes, sockets and the like
         struct stat st;
-        if (::fstatat(::dirfd(dir), entry->d_name, &st, 0) == 0 && S_ISCHR(st.st_mode) &&
-            st.st_rdev == device) {
+        if (devicePath.compare(0, std::string::npos, target, static_cast<std::size_t>(n)) == 0 ||
+            (::fstatat(::dirfd(dir), entry->d_name, &st, 0) == 0 && S_ISCHR(st.st_mode) &&
+             st.st_rdev == device)) {
             holds = true;
             break;
         }
@@ -105,12 +131,13 @@ std::vector<PortHolder> findPortHolders(const char *path)
     if (!dir)
         return holders;
     const std::set<pid_t> skipped = selfAndAncestors();
+    const std::string devicePath = resolvedPath(path);
     while (const dirent *entry = ::readdir(dir)) {
         char *end = nullptr;
         const long pid = std::strtol(entry->d_name, &end, 10);
         if (pid <= 0 || *end != '\0' || skipped.count(static_cast<pid_t>(pid)))
             continue;
-        if (!holdsDevice(entry->d_name, port.st_rdev))
+        if (!holdsDevice(entry->d_name, port.st_rdev, devicePath))
             continue;
         const std::string commPath = std::string("/proc/") + entry->d_name + "/comm";
         std::string command = readSmallFile(commPath.c_str());

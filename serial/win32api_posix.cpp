@@ -460,7 +460,8 @@ HANDLE CreateFileW(LPCWSTR lpFileName, DWORD dwDesiredAccess, DWORD dwShareMode,
     // told from other devices that every process holds (/dev/null); opening
     // a tty that is open elsewhere already changes nothing on its line.
     const bool exclusive = dwShareMode == 0;
-    if (exclusive && ::isatty(fd) && !Cv::findPortHolders(path.c_str()).empty()) {
+    termios line;
+    if (exclusive && tcgetattrRetry(fd, &line) == 0 && !Cv::findPortHolders(path.c_str()).empty()) {
         closeFd(fd);
         fail(ERROR_SHARING_VIOLATION, EBUSY);
         return INVALID_HANDLE_VALUE;

@@ -4,11 +4,13 @@
 #include "settingskeys.h"
 
 #include <QComboBox>
+#include <QDir>
 #include <QFileDialog>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPointer>
+#include <QProcess>
 #include <QPushButton>
 #include <QSettings>
 #include <QStatusBar>
@@ -36,10 +38,13 @@ class TestEndToEnd : public QObject
 
 private slots:
     void downloadFromTheVirtualTester();
+    void refusedWhileAnotherProgramReads();
 };
 
 void TestEndToEnd::downloadFromTheVirtualTester()
 {
+    if (qEnvironmentVariableIsSet("CV_E2E_HELD"))
+        QSKIP("this run has another program on the port");
     const QByteArray records = fileBytes(qEnvironmentVariable("CV_E2E_RECORDS"));
     QVERIFY(!records.isEmpty());
     const bool pulledOut = qEnvironmentVariableIsSet("CV_E2E_PULLED_OUT");
@@ -106,6 +111,57 @@ void TestEndToEnd::downloadFromTheVirtualTester()
     QCOMPARE(child<QPlainTextEdit>(window, "outputTextEdit")->toPlainText(), shown);
     QVERIFY(child<QPushButton>(window, "downloadBtn")->isVisible());
     QCOMPARE(window.statusBar()->currentMessage(), "File successfully saved");
+}
+
+// A plain reader on the adapter, opened without a lock before the window
+// tries: the window refuses the port and names the reader.
+void TestEndToEnd::refusedWhileAnotherProgramReads()
+{
+    if (!qEnvironmentVariableIsSet("CV_E2E_HELD"))
+        QSKIP("only with another program on the port");
+    QSettings().clear();
+    MainWindow window;
+    window.show();
+    auto *ports = child<QComboBox>(window, "comPorts");
+    QCOMPARE(ports->currentText(), "ttyUSB0");
+    // The bed's node is a link to the pty behind it.
+    const QString device = QFile::symLinkTarget(ports->currentData().toString());
+    QVERIFY(!device.isEmpty());
+
+    QProcess reader;
+    reader.start(QStringLiteral("cat"), {ports->currentData().toString()});
+    QVERIFY(reader.waitForStarted());
+    const QString fds = QStringLiteral("/proc/%1/fd").arg(reader.processId());
+    QTRY_VERIFY([&] {
+        for (const QString &fd : QDir(fds).entryList(QDir::AllEntries | QDir::System)) {
+            if (QFile::symLinkTarget(fds + QLatin1Char('/') + fd) == device)
+                return true;
+        }
+        return false;
+    }());
+
+    QStringList texts;
+    QTimer answer;
+    connect(&answer, &QTimer::timeout, this, [&] {
+        if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
+            texts << box->text() << box->informativeText();
+            box->close();
+        }
+    });
+    answer.start(20);
+    const qint64 readerId = reader.processId();
+    child<QPushButton>(window, "downloadBtn")->click();
+    reader.kill();
+    reader.waitForFinished();
+
+    QCOMPARE(texts.size(), 2);
+    QCOMPARE(texts.at(0),
+             "Failed to connect. Please check the device is connected and switched on");
+    QVERIFY2(texts.at(1).startsWith(
+                 QStringLiteral("ttyUSB0 is in use by cat (process %1)").arg(readerId)),
+             qPrintable(texts.at(1)));
+    qInfo("%s", qPrintable(texts.at(1)));
+    QVERIFY(child<QPushButton>(window, "downloadBtn")->isVisible());
 }
 
 QTEST_MAIN(TestEndToEnd)

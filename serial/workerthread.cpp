@@ -156,6 +156,13 @@ void WorkerThread::run()
         }
     }
 
+    {
+        // The loop may end on its own (a lost device) after its last look
+        // at the device; the lock taken here is the one stopAndWait() takes
+        // after wait(), so all the loop did is visible to whoever goes on
+        // with the device.
+        QMutexLocker locker(&receiveMutex);
+    }
     bytesWrittenGate.release();
     readyReadGate.release();
 }

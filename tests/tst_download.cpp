@@ -12,7 +12,6 @@
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPointer>
-#include <QProcess>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSettings>
@@ -26,6 +25,7 @@
 #include <functional>
 #include <sys/file.h>
 #include <sys/resource.h>
+#include <sys/wait.h>
 #include <thread>
 
 namespace {
@@ -141,6 +141,30 @@ QString counterText(const MainWindow &window)
             return label->text();
     }
     return {};
+}
+
+// A program that holds the port open without a lock and without reading it,
+// as a terminal program or a modem service may: started with fork and exec
+// only, as a process with threads may do nothing else in between.
+pid_t startHolder(const QString &path)
+{
+    const QByteArray file = QFile::encodeName(path);
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        const int fd = ::open(file.constData(), O_RDONLY | O_NOCTTY);
+        if (fd < 0 || ::dup2(fd, STDIN_FILENO) < 0)
+            ::_exit(126);
+        ::execlp("sleep", "sleep", "60", static_cast<char *>(nullptr));
+        ::_exit(127);
+    }
+    return pid;
+}
+
+void stopHolder(pid_t pid)
+{
+    ::kill(pid, SIGKILL);
+    while (::waitpid(pid, nullptr, 0) < 0 && errno == EINTR) {
+    }
 }
 
 bool deviceGone(const MainWindow &window)
@@ -549,7 +573,7 @@ void TestDownload::connectionFailureSaysWhy_data()
     QTest::newRow("held by another program") << "busy"
                                              << "is in use by another program";
     QTest::newRow("opened without a lock by another program") << "unlocked"
-                                                              << "pty is in use by cat (process ";
+                                                              << "pty is in use by sleep (process ";
 }
 
 void TestDownload::connectionFailureSaysWhy()
@@ -566,16 +590,11 @@ void TestDownload::connectionFailureSaysWhy()
     QVERIFY(receive(window, pty, "old\r\n"));
 
     int holder = -1;
-    QProcess reader;
+    pid_t reader = 0;
     if (situation == QLatin1String("unlocked")) {
-        // A plain reader: no lock, no exclusive mode. The last download left
-        // the line in non-blocking raw reads, at which cat would end at once.
-        termios mode = pty.slaveTermios();
-        mode.c_cc[VMIN] = 1;
-        QCOMPARE(::tcsetattr(pty.slave(), TCSANOW, &mode), 0);
-        reader.start(QStringLiteral("cat"), {pty.slavePath()});
-        QVERIFY(reader.waitForStarted());
-        const QString fds = QStringLiteral("/proc/%1/fd").arg(reader.processId());
+        reader = startHolder(pty.slavePath());
+        QVERIFY(reader > 0);
+        const QString fds = QStringLiteral("/proc/%1/fd").arg(reader);
         const auto opened = [&] {
             for (const QString &fd : QDir(fds).entryList(QDir::AllEntries | QDir::System)) {
                 if (QFile::symLinkTarget(fds + QLatin1Char('/') + fd) == pty.slavePath())
@@ -584,8 +603,7 @@ void TestDownload::connectionFailureSaysWhy()
             return false;
         };
         QTRY_VERIFY(opened());
-        advice +=
-            QStringLiteral("%1)\n\nClose that program and try again.").arg(reader.processId());
+        advice += QStringLiteral("%1)\n\nClose that program and try again.").arg(reader);
         usePort(window, pty.slavePath());
     } else if (situation == QLatin1String("missing")) {
         usePort(window, dir.filePath(QStringLiteral("ttyUSB9")));
@@ -602,10 +620,8 @@ void TestDownload::connectionFailureSaysWhy()
     child<QPushButton>(window, "downloadBtn")->click();
     if (holder >= 0)
         ::close(holder);
-    if (reader.state() != QProcess::NotRunning) {
-        reader.kill();
-        reader.waitForFinished();
-    }
+    if (reader > 0)
+        stopHolder(reader);
 
     QCOMPARE(box.count("QMessageBox"), 1);
     QCOMPARE(box.texts.at(0),

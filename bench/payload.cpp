@@ -1,6 +1,7 @@
 #include "payload.h"
 
 #include <QFile>
+#include <QFileInfo>
 
 namespace {
 
@@ -17,9 +18,23 @@ QByteArray recordLines()
     return lines;
 }
 
+QByteArray shaped(Payload::Shape shape)
+{
+    QByteArray lines = recordLines();
+    if (shape == Payload::Shape::Records)
+        return lines;
+    QByteArray text = lines.replace("\r\n", ";");
+    if (shape == Payload::Shape::NoBreak)
+        return text;
+    QByteArray result;
+    for (qsizetype at = 0; at + 78 <= text.size(); at += 78)
+        result += text.mid(at, 78) + "\r\n";
+    return result;
+}
+
 } // namespace
 
-Payload::Payload(qint64 size) : pattern(recordLines()), total(size) {}
+Payload::Payload(qint64 size, Shape shape) : pattern(shaped(shape)), total(size) {}
 
 QByteArray Payload::chunkAt(qint64 offset) const
 {
@@ -32,12 +47,18 @@ QByteArray Payload::chunkAt(qint64 offset) const
 
 bool Payload::matchesFile(const QString &path) const
 {
+    return QFileInfo(path).size() == total && startsFile(path);
+}
+
+bool Payload::startsFile(const QString &path) const
+{
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly) || file.size() != total)
+    if (!file.open(QIODevice::ReadOnly) || file.size() == 0 || file.size() > total)
         return false;
+    const qint64 length = file.size();
     qint64 offset = 0;
-    while (offset < total) {
-        const QByteArray expected = chunkAt(offset);
+    while (offset < length) {
+        const QByteArray expected = chunkAt(offset).left(qsizetype(length - offset));
         if (file.read(expected.size()) != expected)
             return false;
         offset += expected.size();

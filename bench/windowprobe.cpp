@@ -2,12 +2,17 @@
 //   download  inside the virtual tester: a whole download from its adapter
 //   headroom  a fast transfer through a pseudo-terminal, `cat` first
 //   idle      a download waiting for a tester that never sends
+//   lines80 / nobreak  a fast transfer of the same characters in lines of 80,
+//             or as one line without end: time until the pane shows it
+//   cancel    Cancel pressed halfway through a transfer without line breaks
+//   endless   a tester that never stops: Cancel after BYTES, then the save
 //   pane      the memory reference: the same text in a bare read-only pane
 //   document  the same text in a text document with no view
 // Results go to the file named by CV_BENCH_OUT.
 #include "benchclock.h"
 #include "heartbeat.h"
 #include "mainwindow.h"
+#include "panefeed.h"
 #include "payload.h"
 #include "savedialoganswer.h"
 #include "ptypair.h"
@@ -171,17 +176,19 @@ int download(Results &results)
     return 0;
 }
 
-// Writes the payload into the pty's master from another thread.
+// Writes the payload into the pty's master from another thread, until it is
+// all written or it is told to stop.
 class PayloadWriter
 {
 public:
     PayloadWriter(PtyPair &pty, const Payload &payload)
         : thread([this, &pty, &payload] {
-            for (qint64 offset = 0; offset < payload.size() && ok;) {
+            for (qint64 offset = 0; offset < payload.size() && ok && !stopped;) {
                 const QByteArray chunk = payload.chunkAt(offset);
                 ok = pty.write(chunk, 60000);
                 offset += chunk.size();
             }
+            done = true;
         })
     {}
     ~PayloadWriter() { join(); }
@@ -191,11 +198,138 @@ public:
             thread.join();
         return ok;
     }
+    // Stops at the next chunk; what is in flight goes into the slave side,
+    // which nobody reads once the window has closed the port.
+    void stop(PtyPair &pty)
+    {
+        stopped = true;
+        char sink[65536];
+        while (!done) {
+            pollfd pfd{pty.slave(), POLLIN, 0};
+            if (::poll(&pfd, 1, 20) > 0 && ::read(pty.slave(), sink, sizeof sink) < 0)
+                break;
+        }
+        join();
+    }
 
 private:
     std::atomic<bool> ok = true;
+    std::atomic<bool> stopped = false;
+    std::atomic<bool> done = false;
     std::thread thread;
 };
+
+// The last characters the pane shows once it has all of the payload,
+// computed the way the window breaks its lines.
+QString shownTail(const Payload &payload, qsizetype count)
+{
+    PaneFeed feed(1024);
+    QByteArray window;
+    QString tail;
+    for (qint64 offset = 0; offset < payload.size();) {
+        const QByteArray chunk = payload.chunkAt(offset);
+        offset += chunk.size();
+        const qsizetype start = window.size();
+        window.append(chunk);
+        feed.chunkKept(window, start);
+        while (feed.behind(window))
+            tail += feed.take(window, 1 << 20);
+        if (tail.size() > 4 * count)
+            tail = tail.right(count);
+    }
+    return tail.right(count);
+}
+
+bool paneEndsWith(const QTextDocument *document, const QString &tail)
+{
+    const int end = document->characterCount() - 1;
+    if (end < tail.size())
+        return false;
+    for (qsizetype i = 0; i < tail.size(); ++i) {
+        // The document stands a paragraph separator for each line break.
+        const QChar expected =
+            tail.at(i) == QLatin1Char('\n') ? QChar(QChar::ParagraphSeparator) : tail.at(i);
+        if (document->characterAt(end - int(tail.size()) + int(i)) != expected)
+            return false;
+    }
+    return true;
+}
+
+// A fast transfer of one shape into the window. Without cancelAt, the time
+// until the pane shows all of it and the longest GUI stall until the save
+// dialog; with it, Cancel pressed once the window keeps that many bytes, how
+// long Cancel takes to be answered, the save of what was kept, and the peak
+// memory.
+int throughWindow(Results &results, qint64 size, Payload::Shape shape, qint64 cancelAt)
+{
+    PtyPair pty;
+    QTemporaryDir dir;
+    if (!pty.isValid() || !dir.isValid())
+        return 2;
+    termios raw = pty.slaveTermios();
+    ::cfmakeraw(&raw);
+    ::tcsetattr(pty.slave(), TCSANOW, &raw);
+    const Payload payload(size, shape);
+    const QString tail = cancelAt > 0 ? QString() : shownTail(payload, 256);
+
+    const QString path = dir.filePath(QStringLiteral("transfer.csv"));
+    MainWindow window;
+    window.show();
+    SaveDialogAnswer answer(path);
+    qApp->installEventFilter(&answer);
+    usePort(window, pty.slavePath());
+    spin(300);
+    const qint64 baselineKb = statusKb("VmHWM:");
+    auto *pane = child<QPlainTextEdit>(window, "outputTextEdit");
+
+    Heartbeat heartbeat;
+    qint64 paneDone = 0;
+    qint64 stall = 0;
+    if (!tail.isEmpty()) {
+        QObject::connect(pane->document(), &QTextDocument::contentsChange, pane, [&] {
+            if (!paneDone && paneEndsWith(pane->document(), tail))
+                paneDone = monotonicNs();
+        });
+    }
+    QObject::connect(&answer, &SaveDialogAnswer::dialogShown, &answer,
+                     [&] { stall = heartbeat.longestGapNs(); });
+    QLabel *counter = startDownload(window, [](qint64) {});
+    if (!counter)
+        return 2;
+    pty.drain(500); // the commands
+    heartbeat.restart();
+    const qint64 start = monotonicNs();
+    PayloadWriter writer(pty, payload);
+    if (cancelAt > 0) {
+        if (!waitUntil([&] { return counted(counter) >= cancelAt; }, 600000))
+            return 3;
+        const qint64 kept = counted(counter);
+        const qint64 pressed = monotonicNs();
+        child<QPushButton>(window, "cancelBtn")->click();
+        // Answered: the click handled and the event loop free again.
+        qint64 answered = 0;
+        QTimer::singleShot(0, &window, [&] { answered = monotonicNs(); });
+        waitUntil([&] { return answered != 0; }, 60000);
+        writer.stop(pty);
+        stall = heartbeat.longestGapNs();
+        QMetaObject::invokeMethod(&window, "saveFile");
+        results[QStringLiteral("kept")] = QString::number(kept);
+        results[QStringLiteral("cancel_ns")] = QString::number(answered - pressed);
+        results[QStringLiteral("saved")] = QString::number(QFileInfo(path).size());
+        results[QStringLiteral("prefix_exact")] = QString::number(payload.startsFile(path));
+    } else {
+        if (!waitUntil([&] { return QFileInfo::exists(path); }, 600000))
+            return 3;
+        writer.join();
+        results[QStringLiteral("window_ns")] = QString::number(paneDone - start);
+        results[QStringLiteral("identical")] = QString::number(payload.matchesFile(path));
+        results[QStringLiteral("pane_complete")] = QString::number(paneDone != 0);
+    }
+    results[QStringLiteral("stall_ns")] = QString::number(stall);
+    results[QStringLiteral("baseline_kb")] = QString::number(baselineKb);
+    results[QStringLiteral("peak_kb")] = QString::number(statusKb("VmHWM:"));
+    return 0;
+}
 
 int headroom(Results &results, qint64 size)
 {
@@ -240,12 +374,9 @@ int headroom(Results &results, qint64 size)
     spin(300);
     const qint64 baselineKb = statusKb("VmHWM:");
 
-    qint64 shownChars = 0;
-    for (qint64 offset = 0; offset < size;) {
-        const QByteArray chunk = payload.chunkAt(offset);
-        shownChars += chunk.size() - chunk.count('\r');
-        offset += chunk.size();
-    }
+    // The pane keeps only the newest records: it is through once it ends
+    // with the last of them.
+    const QString tail = shownTail(payload, 256);
     auto *pane = child<QPlainTextEdit>(window, "outputTextEdit");
 
     // The transfer is through once the pane shows all of it; the GUI is
@@ -255,7 +386,7 @@ int headroom(Results &results, qint64 size)
     qint64 paneDone = 0;
     qint64 stall = 0;
     QObject::connect(pane->document(), &QTextDocument::contentsChange, pane, [&] {
-        if (!paneDone && pane->document()->characterCount() - 1 >= shownChars)
+        if (!paneDone && paneEndsWith(pane->document(), tail))
             paneDone = monotonicNs();
     });
     QObject::connect(&answer, &SaveDialogAnswer::dialogShown, &answer,
@@ -281,8 +412,7 @@ int headroom(Results &results, qint64 size)
     results[QStringLiteral("window_ns")] = QString::number(paneDone - start);
     results[QStringLiteral("stall_ns")] = QString::number(stall);
     results[QStringLiteral("identical")] = QString::number(payload.matchesFile(path));
-    results[QStringLiteral("pane_complete")] =
-        QString::number(pane->document()->characterCount() - 1 == shownChars);
+    results[QStringLiteral("pane_complete")] = QString::number(paneDone != 0);
     results[QStringLiteral("lines")] = QString::number(pane->document()->blockCount());
     results[QStringLiteral("baseline_kb")] = QString::number(baselineKb);
     results[QStringLiteral("peak_kb")] = QString::number(peakKb);
@@ -365,11 +495,20 @@ int main(int argc, char **argv)
         status = headroom(results, bytes);
     else if (mode == QLatin1String("pane") || mode == QLatin1String("document"))
         status = paneOnly(results, bytes, mode == QLatin1String("pane"));
+    else if (mode == QLatin1String("lines80"))
+        status = throughWindow(results, bytes, Payload::Shape::Lines80, 0);
+    else if (mode == QLatin1String("nobreak"))
+        status = throughWindow(results, bytes, Payload::Shape::NoBreak, 0);
+    else if (mode == QLatin1String("cancel"))
+        status = throughWindow(results, bytes, Payload::Shape::NoBreak, bytes / 2);
+    else if (mode == QLatin1String("endless"))
+        status = throughWindow(results, 4 * bytes, Payload::Shape::Records, bytes);
     else if (mode == QLatin1String("idle"))
         status = idle(results, args.value(2, QStringLiteral("20")).toInt());
     else
         std::fprintf(stderr, "usage: velmora-bench-window download | headroom [BYTES] | pane "
-                             "[BYTES] | document [BYTES] | idle [SECONDS]\n");
+                             "[BYTES] | document [BYTES] | idle [SECONDS] | lines80 [BYTES] | "
+                             "nobreak [BYTES] | cancel [BYTES] | endless [BYTES]\n");
     if (status == 0 && !writeResults(qEnvironmentVariable("CV_BENCH_OUT"), results))
         status = 2;
     return status;

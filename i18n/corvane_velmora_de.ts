@@ -325,5 +325,30 @@
         <source>Looked for:</source>
         <translation>Gesucht wurde:</translation>
     </message>
+    <message>
+        <source>%1 is in use by %2 (process %3)</source>
+        <comment>%1 is a port name such as ttyUSB0, %2 the name of the program holding it, such as cat, %3 its process number</comment>
+        <translation>%1 wird von %2 verwendet (Prozess %3)</translation>
+    </message>
+    <message>
+        <source>Close that program and try again.</source>
+        <translation>Schließen Sie dieses Programm und versuchen Sie es erneut.</translation>
+    </message>
+    <message>
+        <source>The connection to the tester was lost.</source>
+        <translation>Die Verbindung zum Prüfgerät ist abgebrochen.</translation>
+    </message>
+    <message>
+        <source>The records received so far may be incomplete. They are offered for saving next.</source>
+        <translation>Die bisher empfangenen Datensätze sind möglicherweise unvollständig. Sie werden anschließend zum Speichern angeboten.</translation>
+    </message>
+    <message>
+        <source>No records arrived. Check that the adapter is plugged in and the tester is switched on, then try again.</source>
+        <translation>Es sind keine Datensätze angekommen. Prüfen Sie, ob der Adapter eingesteckt und das Prüfgerät eingeschaltet ist, und versuchen Sie es erneut.</translation>
+    </message>
+    <message>
+        <source>Earlier records are no longer shown here; they are all kept and saved to the file.</source>
+        <translation>Frühere Datensätze werden hier nicht mehr angezeigt; sie bleiben alle erhalten und werden in die Datei gespeichert.</translation>
+    </message>
 </context>
 </TS>

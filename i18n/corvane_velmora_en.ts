@@ -325,5 +325,30 @@
         <source>Looked for:</source>
         <translation>Looked for:</translation>
     </message>
+    <message>
+        <source>%1 is in use by %2 (process %3)</source>
+        <comment>%1 is a port name such as ttyUSB0, %2 the name of the program holding it, such as cat, %3 its process number</comment>
+        <translation>%1 is in use by %2 (process %3)</translation>
+    </message>
+    <message>
+        <source>Close that program and try again.</source>
+        <translation>Close that program and try again.</translation>
+    </message>
+    <message>
+        <source>The connection to the tester was lost.</source>
+        <translation>The connection to the tester was lost.</translation>
+    </message>
+    <message>
+        <source>The records received so far may be incomplete. They are offered for saving next.</source>
+        <translation>The records received so far may be incomplete. They are offered for saving next.</translation>
+    </message>
+    <message>
+        <source>No records arrived. Check that the adapter is plugged in and the tester is switched on, then try again.</source>
+        <translation>No records arrived. Check that the adapter is plugged in and the tester is switched on, then try again.</translation>
+    </message>
+    <message>
+        <source>Earlier records are no longer shown here; they are all kept and saved to the file.</source>
+        <translation>Earlier records are no longer shown here; they are all kept and saved to the file.</translation>
+    </message>
 </context>
 </TS>

@@ -25,6 +25,9 @@ struct OpenFailure
     bool probedByModemServices = false;
     // The system's own words for the error, untranslated.
     QString systemMessage;
+    // The program holding the port, where one can be seen (not on Windows).
+    QString holderCommand;
+    qint64 holderProcessId = 0;
 };
 
 OpenFailure describeOpenFailure(const QString &openName, DWORD errorCode, int systemError);

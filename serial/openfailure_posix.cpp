@@ -1,5 +1,7 @@
 #include "openfailure.h"
 
+#include "portholders.h"
+
 #include <QFile>
 
 #include <cerrno>
@@ -34,6 +36,12 @@ QString groupOwning(const QString &path)
     return QString::fromLocal8Bit(found->gr_name);
 }
 
+// Bare names are looked up under /dev, as the port layer does.
+QString nodePath(const QString &openName)
+{
+    return openName.startsWith(QLatin1Char('/')) ? openName : QStringLiteral("/dev/") + openName;
+}
+
 } // namespace
 
 OpenFailure describeOpenFailure(const QString &openName, DWORD errorCode, int systemError)
@@ -50,9 +58,16 @@ OpenFailure describeOpenFailure(const QString &openName, DWORD errorCode, int sy
         failure.deviceGroup = groupOwning(openName);
         break;
     case EBUSY:
-    case EWOULDBLOCK:
+    case EWOULDBLOCK: {
         failure.reason = OpenFailure::Reason::InUse;
+        const std::vector<PortHolder> holders =
+            findPortHolders(QFile::encodeName(nodePath(openName)).constData());
+        if (!holders.empty()) {
+            failure.holderCommand = QString::fromLocal8Bit(holders.front().command);
+            failure.holderProcessId = holders.front().pid;
+        }
         break;
+    }
     case ENOENT:
     case ENODEV:
     case ENXIO:

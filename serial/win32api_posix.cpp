@@ -1,5 +1,7 @@
 #include "win32api.h"
 
+#include "portholders.h"
+
 #include <algorithm>
 #include <array>
 #include <cerrno>
@@ -451,9 +453,22 @@ HANDLE CreateFileW(LPCWSTR lpFileName, DWORD dwDesiredAccess, DWORD dwShareMode,
         return INVALID_HANDLE_VALUE;
     }
 
+    // A program that opened the port without a lock (a terminal program, a
+    // script, a modem service) would share the line unnoticed, each side
+    // taking bytes the other never sees. Exclusive, as share mode 0 is on
+    // Windows. Looked for once the port is open, as only then can a tty be
+    // told from other devices that every process holds (/dev/null); opening
+    // a tty that is open elsewhere already changes nothing on its line.
+    const bool exclusive = dwShareMode == 0;
+    termios line;
+    if (exclusive && tcgetattrRetry(fd, &line) == 0 && !Cv::findPortHolders(path.c_str()).empty()) {
+        closeFd(fd);
+        fail(ERROR_SHARING_VIOLATION, EBUSY);
+        return INVALID_HANDLE_VALUE;
+    }
+
     // The lock is what keeps a second program off the port: root passes
     // TIOCEXCL, and emulated ttys do not support it at all.
-    const bool exclusive = dwShareMode == 0;
     if (flockRetry(fd, (exclusive ? LOCK_EX : LOCK_SH) | LOCK_NB) == -1) {
         const int err = errno;
         closeFd(fd);

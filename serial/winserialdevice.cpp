@@ -56,6 +56,7 @@ bool WinSerialDevice::open(OpenMode mode, quint32 readTotalTimeoutConstant,
 {
     const QString path = devicePath(portName, devicePathPrefix());
     qDebug("Win32SerialDevice::open()");
+    reportedReadFailure = ERROR_SUCCESS;
 
     // CreateFileW stops at the first null, so a name with one inside would
     // open some other device.
@@ -168,13 +169,31 @@ qint64 WinSerialDevice::readData(char *data, qint64 maxSize)
 {
     DWORD count = 0;
     if (!ReadFile(handle, data, countOf(maxSize), &count, nullptr)) {
-        reportFailure("Win32SerialDevice::readData failed with error: ", GetLastError(),
-                      cvLastSystemErrorNumber());
+        const DWORD code = GetLastError();
+        const int systemErrorNumber = cvLastSystemErrorNumber();
+        // A failure that keeps coming back would otherwise fill standard
+        // error twenty times a second.
+        if (code != reportedReadFailure) {
+            reportFailure("Win32SerialDevice::readData failed with error: ", code,
+                          systemErrorNumber);
+        } else {
+            errorCode = code;
+            systemError = systemErrorNumber;
+        }
+        reportedReadFailure = code;
         return -1;
     }
     if (count > 0)
         emit readyRead();
     return count;
+}
+
+bool WinSerialDevice::isDisconnection(DWORD code)
+{
+    // What a read on a port whose device has gone answers: USB serial
+    // drivers differ in the code they choose.
+    return code == ERROR_DEVICE_NOT_CONNECTED || code == ERROR_BAD_COMMAND ||
+           code == ERROR_ACCESS_DENIED;
 }
 
 qint64 WinSerialDevice::writeData(const char *data, qint64 maxSize)

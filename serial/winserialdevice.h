@@ -38,6 +38,11 @@ public:
     // for a first byte.
     quint32 readTimeout() const { return appliedTimeouts.ReadTotalTimeoutConstant; }
 
+    // Whether a read failed because the device itself is gone (adapter
+    // pulled out, tester switched off with a bus-powered adapter), rather
+    // than the line merely being quiet or a read going wrong once.
+    static bool isDisconnection(DWORD code);
+
     static QString devicePath(const QString &portName, QStringView prefix);
 
 protected:
@@ -65,6 +70,9 @@ private:
     COMMTIMEOUTS appliedTimeouts{};
     DWORD errorCode = ERROR_SUCCESS;
     int systemError = 0;
+    // The last read failure written to standard error since the open: the
+    // same failure again is not written again.
+    DWORD reportedReadFailure = ERROR_SUCCESS;
 };
 
 } // namespace Cv

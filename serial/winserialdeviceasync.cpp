@@ -6,23 +6,25 @@
 
 namespace Cv {
 
-namespace {
-constexpr quint32 portTimeoutMs = 50;
-} // namespace
-
 WinSerialDeviceAsync::WinSerialDeviceAsync(QObject *parent, const QString &portName)
     : QIODevice(parent)
     , serialDevice(new WinSerialDevice(portName))
     , worker(new WorkerThread(serialDevice, this))
 {
-    connect(worker, &WorkerThread::readyRead, this, &QIODevice::readyRead);
+    connect(worker, &WorkerThread::readyRead, this, [this] {
+        worker->readyReadDelivered();
+        emit readyRead();
+    });
     connect(worker, &WorkerThread::readTimeOut, this, &WinSerialDeviceAsync::readTimeOut);
+    // The worker has stopped reading a device that is gone: what is stored
+    // is all there will be.
+    connect(worker, &WorkerThread::connectionLost, this, &QIODevice::readChannelFinished);
     connect(worker, &WorkerThread::bytesWritten, this, &QIODevice::bytesWritten);
 }
 
 WinSerialDeviceAsync::~WinSerialDeviceAsync()
 {
-    if (worker->isRunning())
+    if (isRunning())
         stopWorker();
     delete serialDevice;
 }
@@ -37,11 +39,18 @@ bool WinSerialDeviceAsync::isSequential() const
     return true;
 }
 
+// Running from a successful open until close(): the worker may have ended on
+// its own when the device went away, but the port stays open until then.
+bool WinSerialDeviceAsync::isRunning() const
+{
+    return isOpen() || worker->isRunning();
+}
+
 bool WinSerialDeviceAsync::open(OpenMode mode)
 {
-    if (worker->isRunning())
+    if (isRunning())
         return false;
-    if (!serialDevice->open(mode, portTimeoutMs, portTimeoutMs)) {
+    if (!serialDevice->open(mode, readTimeoutMs, writeTimeoutMs)) {
         openErrorCode = serialDevice->lastErrorCode();
         openSystemError = serialDevice->lastSystemError();
         setErrorString(serialDevice->errorString());
@@ -56,7 +65,7 @@ bool WinSerialDeviceAsync::open(OpenMode mode)
 
 void WinSerialDeviceAsync::close()
 {
-    if (!worker->isRunning())
+    if (!isRunning())
         return;
     stopWorker();
 }

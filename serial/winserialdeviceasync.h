@@ -37,7 +37,14 @@ public:
     DWORD lastErrorCode() const { return openErrorCode; }
     int lastSystemError() const { return openSystemError; }
 
+    // How long a read of the port waits for a first byte: a quiet line
+    // gives one readTimeOut() per this time.
+    static constexpr quint32 readTimeoutMs = 50;
+    static constexpr quint32 writeTimeoutMs = 50;
+
 signals:
+    // A read brought nothing. A device that is gone says so through
+    // QIODevice's readChannelFinished() instead: nothing more will come.
     void readTimeOut();
 
 protected:
@@ -45,6 +52,7 @@ protected:
     qint64 writeData(const char *data, qint64 maxSize) override;
 
 private:
+    bool isRunning() const;
     void stopWorker();
 
     WinSerialDevice *serialDevice;

@@ -44,6 +44,12 @@ bool WorkerThread::hasReceivedLine()
     return receiveBuffer.indexOf('\n', readOffset) >= 0;
 }
 
+void WorkerThread::readyReadDelivered()
+{
+    QMutexLocker locker(&receiveMutex);
+    readyReadQueued = false;
+}
+
 void WorkerThread::queueTransmit(const char *data, qint64 size)
 {
     QMutexLocker locker(&transmitMutex);
@@ -109,31 +115,40 @@ void WorkerThread::run()
         QMutexLocker locker(&receiveMutex);
         receiveBuffer.clear();
         readOffset = 0;
+        readyReadQueued = false;
     }
 
     QElapsedTimer readClock;
+    char chunk[1024];
     while (!isStopRequested()) {
         sendQueued();
 
         readClock.start();
-        const QByteArray chunk = device->read(1024);
-        if (!chunk.isEmpty()) {
+        const qint64 count = device->read(chunk, sizeof chunk);
+        if (count > 0) {
+            bool notify;
             {
-                // Copied rather than shared: sharing would drop the chunk's
-                // reference outside the lock, an ordering the race detector
-                // cannot follow into the toolkit's reference counting.
                 QMutexLocker locker(&receiveMutex);
-                receiveBuffer.append(chunk.constData(), chunk.size());
+                receiveBuffer.append(chunk, static_cast<qsizetype>(count));
+                notify = !readyReadQueued;
+                readyReadQueued = true;
             }
             readyReadGate.release();
-            emit readyRead();
+            if (notify)
+                emit readyRead();
             readyReadGate.acquire();
         }
         if (isStopRequested())
             break;
-        if (chunk.isEmpty()) {
-            // A failed read (a pulled adapter) comes back at once; waiting out
-            // the rest of the time-out keeps the loop from spinning.
+        // Nothing more will come from a device that is gone; reading on
+        // would only fail again every cycle.
+        if (count < 0 && WinSerialDevice::isDisconnection(device->lastErrorCode())) {
+            emit connectionLost();
+            break;
+        }
+        if (count <= 0) {
+            // A failed read comes back at once; waiting out the rest of the
+            // time-out keeps the loop from spinning.
             const qint64 rest = qint64(device->readTimeout()) - readClock.elapsed();
             if (rest > 0)
                 msleep(static_cast<unsigned long>(rest));
@@ -141,6 +156,13 @@ void WorkerThread::run()
         }
     }
 
+    {
+        // The loop may end on its own (a lost device) after its last look
+        // at the device; the lock taken here is the one stopAndWait() takes
+        // after wait(), so all the loop did is visible to whoever goes on
+        // with the device.
+        QMutexLocker locker(&receiveMutex);
+    }
     bytesWrittenGate.release();
     readyReadGate.release();
 }

@@ -23,6 +23,10 @@ public:
     qint64 receivedCount();
     bool hasReceivedLine();
 
+    // The readyRead() last emitted has reached the reader, which is about to
+    // read: bytes stored from now on are notified again.
+    void readyReadDelivered();
+
     // Bytes to go out in the next send phase.
     void queueTransmit(const char *data, qint64 size);
 
@@ -42,6 +46,8 @@ public:
 signals:
     void readyRead();
     void readTimeOut();
+    // The device is gone; the loop has ended and reads no more.
+    void connectionLost();
     void bytesWritten(qint64 bytes);
 
 protected:
@@ -57,6 +63,10 @@ private:
     QMutex receiveMutex;
     QSemaphore readyReadGate{1};
     bool stopRequested = false;
+    // A readyRead() is on its way and not yet delivered: a fast line stores
+    // a chunk every few microseconds, and one notification per chunk would
+    // flood the reader's event queue.
+    bool readyReadQueued = false;
     QByteArray transmitBuffer;
     QMutex transmitMutex;
     QSemaphore bytesWrittenGate{1};

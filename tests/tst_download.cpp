@@ -31,6 +31,7 @@
 #include <functional>
 #include <sys/file.h>
 #include <sys/resource.h>
+#include <sys/wait.h>
 #include <thread>
 
 namespace {
@@ -148,6 +149,30 @@ QString counterText(const MainWindow &window)
     return {};
 }
 
+// A program that holds the port open without a lock and without reading it,
+// as a terminal program or a modem service may: started with fork and exec
+// only, as a process with threads may do nothing else in between.
+pid_t startHolder(const QString &path)
+{
+    const QByteArray file = QFile::encodeName(path);
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        const int fd = ::open(file.constData(), O_RDONLY | O_NOCTTY);
+        if (fd < 0 || ::dup2(fd, STDIN_FILENO) < 0)
+            ::_exit(126);
+        ::execlp("sleep", "sleep", "60", static_cast<char *>(nullptr));
+        ::_exit(127);
+    }
+    return pid;
+}
+
+void stopHolder(pid_t pid)
+{
+    ::kill(pid, SIGKILL);
+    while (::waitpid(pid, nullptr, 0) < 0 && errno == EINTR) {
+    }
+}
+
 bool deviceGone(const MainWindow &window)
 {
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
@@ -199,6 +224,9 @@ private slots:
     void downloadEndsOnQuietLineAndSaves();
     void largeTransferOfEveryByteValueSavedIdentically();
     void quietLineBeforeDataKeepsWaiting();
+    void pauseWithinQuietTimeDoesNotEndTransfer();
+    void lostConnectionEndsTheDownload_data();
+    void lostConnectionEndsTheDownload();
     void chunkTextStopsAtZeroByteAndDropsCarriageReturns();
     void zeroByteHidesOnlyTheRestOfItsOwnChunk();
     void chunksGoToTheEndWhateverTheUserSelects();
@@ -353,6 +381,90 @@ void TestDownload::quietLineBeforeDataKeepsWaiting()
     QVERIFY(deviceGone(window));
 }
 
+void TestDownload::pauseWithinQuietTimeDoesNotEndTransfer()
+{
+    PtyPair pty;
+    QVERIFY(pty.isValid());
+    MainWindow window;
+    window.show();
+    QVERIFY(startDownload(window, pty));
+    const QString path = dir.filePath(QStringLiteral("paused.csv"));
+    ModalAnswers save([&](QWidget *modal) { chooseFile(modal, path); });
+
+    // Blocks with pauses of many read time-outs each, but each under the
+    // quiet time; every byte starts the count again.
+    QByteArray sent;
+    QElapsedTimer sinceLast;
+    for (int block = 0; block < 3; ++block) {
+        const QByteArray records = "block " + QByteArray::number(block) + "\r\n";
+        QVERIFY(pty.write(records));
+        sent += records;
+        sinceLast.start();
+        QTest::qWait(600);
+        QVERIFY2(!save.shown(), "the transfer ended within a pause");
+    }
+    QTRY_VERIFY_WITH_TIMEOUT(save.shown(), 10000);
+    const qint64 quietMs = sinceLast.elapsed();
+    QTRY_COMPARE(fileBytes(path), sent);
+    // A whole second of quiet after the last byte, not one read time-out.
+    QVERIFY2(quietMs >= 1000, qPrintable(QString::number(quietMs)));
+}
+
+void TestDownload::lostConnectionEndsTheDownload_data()
+{
+    QTest::addColumn<QByteArray>("records");
+    QTest::newRow("before any byte") << QByteArray();
+    QTest::newRow("mid-transfer") << QByteArray("1,230.5,PASS\r\n2,229.8,");
+}
+
+void TestDownload::lostConnectionEndsTheDownload()
+{
+    QFETCH(QByteArray, records);
+    PtyPair pty;
+    QVERIFY(pty.isValid());
+    MainWindow window;
+    window.show();
+    QVERIFY(startDownload(window, pty));
+    if (!records.isEmpty()) {
+        QVERIFY(pty.write(records));
+        QTRY_COMPARE(counterText(window),
+                     QStringLiteral("%1 bytes received").arg(QLocale().toString(records.size())));
+    }
+
+    const QString path = dir.filePath(QStringLiteral("lost.csv"));
+    ModalAnswers answers([&](QWidget *modal) {
+        if (qobject_cast<QMessageBox *>(modal))
+            pressButton(modal, QMessageBox::Ok);
+        else
+            chooseFile(modal, path);
+    });
+    QElapsedTimer sincePullOut;
+    sincePullOut.start();
+    pty.closeMaster();
+    QTRY_VERIFY_WITH_TIMEOUT(answers.shown(), 10000);
+    const qint64 noticedMs = sincePullOut.elapsed();
+    QTRY_VERIFY(child<QPushButton>(window, "downloadBtn")->isVisible() &&
+                !QApplication::activeModalWidget());
+
+    QCOMPARE(answers.classes.value(0), "QMessageBox");
+    QCOMPARE(answers.texts.value(0), "The connection to the tester was lost.");
+    if (records.isEmpty()) {
+        QVERIFY(answers.texts.value(1).startsWith("No records arrived."));
+        QCOMPARE(answers.classes.size(), 1);
+        QVERIFY(!child<QPushButton>(window, "saveBtn")->isVisible());
+    } else {
+        QVERIFY(answers.texts.value(1).contains("may be incomplete"));
+        QCOMPARE(answers.count("QFileDialog"), 1);
+        QTRY_COMPARE(fileBytes(path), records);
+        QTRY_COMPARE(child<QPlainTextEdit>(window, "outputTextEdit")->toPlainText(),
+                     "1,230.5,PASS\n2,229.8,");
+    }
+    QVERIFY(deviceGone(window));
+    // Generous against a busy machine; the figure is printed.
+    QVERIFY2(noticedMs < 2000, qPrintable(QString::number(noticedMs)));
+    qInfo("lost connection shown %lld ms after the hang-up", noticedMs);
+}
+
 void TestDownload::chunkTextStopsAtZeroByteAndDropsCarriageReturns()
 {
     PtyPair pty;
@@ -364,7 +476,7 @@ void TestDownload::chunkTextStopsAtZeroByteAndDropsCarriageReturns()
                            9);
     QVERIFY(receive(window, pty, bytes));
 
-    QCOMPARE(child<QPlainTextEdit>(window, "outputTextEdit")->toPlainText(), "ab");
+    QTRY_COMPARE(child<QPlainTextEdit>(window, "outputTextEdit")->toPlainText(), "ab");
 
     // The file gets every byte, the zero and what follows included.
     const QString path = dir.filePath(QStringLiteral("zero.txt"));
@@ -400,7 +512,7 @@ void TestDownload::zeroByteHidesOnlyTheRestOfItsOwnChunk()
     }
     child<QPushButton>(window, "cancelBtn")->click();
 
-    QCOMPARE(child<QPlainTextEdit>(window, "outputTextEdit")->toPlainText(), "abcd\nef");
+    QTRY_COMPARE(child<QPlainTextEdit>(window, "outputTextEdit")->toPlainText(), "abcd\nef");
     QVERIFY(!save.shown());
 }
 
@@ -453,6 +565,7 @@ void TestDownload::cancelOffersSaveOnlyAfterData()
     QVERIFY(!QApplication::activeModalWidget());
 
     // What is still on the line after Cancel is never read.
+    QTRY_COMPARE(child<QPlainTextEdit>(window, "outputTextEdit")->toPlainText(), "1,2\n");
     QVERIFY(pty.write("3,4\r\n"));
     QTest::qWait(200);
     QCOMPARE(child<QPlainTextEdit>(window, "outputTextEdit")->toPlainText(), "1,2\n");
@@ -477,6 +590,8 @@ void TestDownload::connectionFailureSaysWhy_data()
                                      << "No port is selected";
     QTest::newRow("held by another program") << "busy"
                                              << "is in use by another program";
+    QTest::newRow("opened without a lock by another program") << "unlocked"
+                                                              << "pty is in use by sleep (process ";
 }
 
 void TestDownload::connectionFailureSaysWhy()
@@ -493,7 +608,22 @@ void TestDownload::connectionFailureSaysWhy()
     QVERIFY(receive(window, pty, "old\r\n"));
 
     int holder = -1;
-    if (situation == QLatin1String("missing")) {
+    pid_t reader = 0;
+    if (situation == QLatin1String("unlocked")) {
+        reader = startHolder(pty.slavePath());
+        QVERIFY(reader > 0);
+        const QString fds = QStringLiteral("/proc/%1/fd").arg(reader);
+        const auto opened = [&] {
+            for (const QString &fd : QDir(fds).entryList(QDir::AllEntries | QDir::System)) {
+                if (QFile::symLinkTarget(fds + QLatin1Char('/') + fd) == pty.slavePath())
+                    return true;
+            }
+            return false;
+        };
+        QTRY_VERIFY(opened());
+        advice += QStringLiteral("%1)\n\nClose that program and try again.").arg(reader);
+        usePort(window, pty.slavePath());
+    } else if (situation == QLatin1String("missing")) {
         usePort(window, dir.filePath(QStringLiteral("ttyUSB9")));
     } else if (situation == QLatin1String("none")) {
         usePort(window, QString());
@@ -513,11 +643,15 @@ void TestDownload::connectionFailureSaysWhy()
     child<QPushButton>(window, "downloadBtn")->click();
     if (holder >= 0)
         ::close(holder);
+    if (reader > 0)
+        stopHolder(reader);
 
     QCOMPARE(box.count("QMessageBox"), 2);
     QCOMPARE(box.texts.at(2),
              "Failed to connect. Please check the device is connected and switched on");
     QVERIFY2(box.texts.at(3).contains(advice), qPrintable(box.texts.at(3)));
+    if (situation == QLatin1String("unlocked"))
+        QVERIFY2(box.texts.at(3).startsWith(advice), qPrintable(box.texts.at(3)));
 
     QVERIFY(child<QPushButton>(window, "downloadBtn")->isVisible());
     QVERIFY(!child<QPushButton>(window, "cancelBtn")->isVisible());

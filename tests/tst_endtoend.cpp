@@ -4,6 +4,7 @@
 #include "settingskeys.h"
 
 #include <QComboBox>
+#include <QDir>
 #include <QFileDialog>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -14,6 +15,10 @@
 #include <QStatusBar>
 #include <QTemporaryDir>
 #include <QtTest>
+
+#include <csignal>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace {
 
@@ -28,6 +33,26 @@ QByteArray fileBytes(const QString &path)
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
+// A plain reader of the port in a process of its own: started with fork and
+// exec only, as a process with threads may do nothing else in between.
+pid_t startReader(const QString &path)
+{
+    const QByteArray file = QFile::encodeName(path);
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        ::execlp("cat", "cat", file.constData(), static_cast<char *>(nullptr));
+        ::_exit(127);
+    }
+    return pid;
+}
+
+void stopReader(pid_t pid)
+{
+    ::kill(pid, SIGKILL);
+    while (::waitpid(pid, nullptr, 0) < 0 && errno == EINTR) {
+    }
+}
+
 } // namespace
 
 class TestEndToEnd : public QObject
@@ -37,6 +62,7 @@ class TestEndToEnd : public QObject
 private slots:
     void initTestCase();
     void downloadFromTheVirtualTester();
+    void refusedWhileAnotherProgramReads();
 };
 
 void TestEndToEnd::initTestCase()
@@ -47,6 +73,8 @@ void TestEndToEnd::initTestCase()
 
 void TestEndToEnd::downloadFromTheVirtualTester()
 {
+    if (qEnvironmentVariableIsSet("CV_E2E_HELD"))
+        QSKIP("this run has another program on the port");
     const QByteArray records = fileBytes(qEnvironmentVariable("CV_E2E_RECORDS"));
     QVERIFY(!records.isEmpty());
     const bool pulledOut = qEnvironmentVariableIsSet("CV_E2E_PULLED_OUT");
@@ -78,11 +106,18 @@ void TestEndToEnd::downloadFromTheVirtualTester()
     QVERIFY2(ports->itemData(0, Qt::ToolTipRole).toString().contains(QLatin1String("1209:0001")),
              qPrintable(ports->itemData(0, Qt::ToolTipRole).toString()));
 
-    // The save dialog comes by itself when the line falls quiet.
+    // The save dialog comes by itself when the line falls quiet; after a
+    // pull-out, once the window has said the connection was lost.
     bool dialogShown = false;
+    QStringList boxes;
     QPointer<QWidget> answered;
     QTimer answer;
     connect(&answer, &QTimer::timeout, this, [&] {
+        if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
+            boxes << box->text();
+            box->close();
+            return;
+        }
         auto *dialog = qobject_cast<QFileDialog *>(QApplication::activeModalWidget());
         if (!dialog || dialog == answered.data())
             return;
@@ -106,10 +141,12 @@ void TestEndToEnd::downloadFromTheVirtualTester()
     qInfo("%lld of %lld bytes saved after %lld ms", qint64(saved.size()), qint64(records.size()),
           clock.elapsed());
     if (pulledOut) {
+        QCOMPARE(boxes, QStringList("The connection to the tester was lost."));
         QVERIFY(!saved.isEmpty());
         QVERIFY(saved.size() < records.size());
         QVERIFY(records.startsWith(saved));
     } else {
+        QVERIFY(boxes.isEmpty());
         QCOMPARE(saved.size(), records.size());
         QVERIFY(saved == records);
     }
@@ -126,6 +163,54 @@ void TestEndToEnd::downloadFromTheVirtualTester()
     QVERIFY2(window.statusBar()->currentMessage().startsWith("No serial port found"),
              qPrintable(window.statusBar()->currentMessage()));
     qInfo("the adapter left the list %lld ms after the window", sinceStart.elapsed());
+}
+
+// A plain reader on the adapter, opened without a lock before the window
+// tries: the window refuses the port and names the reader.
+void TestEndToEnd::refusedWhileAnotherProgramReads()
+{
+    if (!qEnvironmentVariableIsSet("CV_E2E_HELD"))
+        QSKIP("only with another program on the port");
+    QSettings().clear();
+    MainWindow window;
+    window.show();
+    auto *ports = child<QComboBox>(window, "comPorts");
+    QCOMPARE(ports->currentText(), "ttyUSB0");
+    // The bed's node is a link to the pty behind it.
+    const QString device = QFile::symLinkTarget(ports->currentData().toString());
+    QVERIFY(!device.isEmpty());
+
+    const pid_t reader = startReader(ports->currentData().toString());
+    QVERIFY(reader > 0);
+    const QString fds = QStringLiteral("/proc/%1/fd").arg(reader);
+    QTRY_VERIFY([&] {
+        for (const QString &fd : QDir(fds).entryList(QDir::AllEntries | QDir::System)) {
+            if (QFile::symLinkTarget(fds + QLatin1Char('/') + fd) == device)
+                return true;
+        }
+        return false;
+    }());
+
+    QStringList texts;
+    QTimer answer;
+    connect(&answer, &QTimer::timeout, this, [&] {
+        if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
+            texts << box->text() << box->informativeText();
+            box->close();
+        }
+    });
+    answer.start(20);
+    child<QPushButton>(window, "downloadBtn")->click();
+    stopReader(reader);
+
+    QCOMPARE(texts.size(), 2);
+    QCOMPARE(texts.at(0),
+             "Failed to connect. Please check the device is connected and switched on");
+    QVERIFY2(
+        texts.at(1).startsWith(QStringLiteral("ttyUSB0 is in use by cat (process %1)").arg(reader)),
+        qPrintable(texts.at(1)));
+    qInfo("%s", qPrintable(texts.at(1)));
+    QVERIFY(child<QPushButton>(window, "downloadBtn")->isVisible());
 }
 
 QTEST_MAIN(TestEndToEnd)

@@ -454,6 +454,11 @@ void TestWinSerialDevice::hangUpFailsReadAndWrite()
     QVERIFY(readCode != ERROR_SUCCESS);
     QCOMPARE(device.errorString(),
              QStringLiteral("Win32SerialDevice::readData failed with error: %1").arg(readCode));
+    QVERIFY(WinSerialDevice::isDisconnection(readCode));
+    // The same failure again is not written again.
+    QCOMPARE(device.read(buffer, sizeof buffer), -1);
+    QCOMPARE(device.read(buffer, sizeof buffer), -1);
+    QCOMPARE(device.lastErrorCode(), readCode);
     QCOMPARE(device.write("abc"), -1);
     const DWORD writeCode = device.lastErrorCode();
     const QString writeMessage =

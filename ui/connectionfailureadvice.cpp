@@ -33,6 +33,17 @@ QString connectionFailureAdvice(const Cv::OpenFailure &failure, const QString &p
         }
         break;
     case Reason::InUse:
+        if (failure.holderProcessId != 0) {
+            advice = QCoreApplication::translate(
+                         "MainWindow", "%1 is in use by %2 (process %3)",
+                         "%1 is a port name such as ttyUSB0, %2 the name of the program holding "
+                         "it, such as cat, %3 its process number")
+                         .arg(portName, failure.holderCommand,
+                              QString::number(failure.holderProcessId)) +
+                     QLatin1String("\n\n") +
+                     QCoreApplication::translate("MainWindow", "Close that program and try again.");
+            break;
+        }
         advice = QCoreApplication::translate(
                      "MainWindow",
                      "The port %1 is in use by another program. Close that program and try again.",

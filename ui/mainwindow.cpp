@@ -62,9 +62,21 @@ QString receivedBytesText(qint64 count)
                                        "Counter beside the busy indicator during a download", n);
 }
 
+// A tester may pause between blocks, and a busy machine may hold bytes back
+// for a while; a transfer is over only after this long without a byte.
+constexpr int quietTimeMs = 1000;
+// A display line is broken after this many characters without a break of its
+// own, and the pane keeps about this many characters of the newest records.
+constexpr qsizetype paneLineLimit = 1024;
+constexpr qsizetype paneCharacterLimit = 2 * 1024 * 1024;
+
 } // namespace
 
-MainWindow::MainWindow(QWidget *parent, Qt::WindowFlags flags) : QMainWindow(parent, flags)
+MainWindow::MainWindow(QWidget *parent, Qt::WindowFlags flags)
+    : QMainWindow(parent, flags)
+    , paneFeed(paneLineLimit)
+    , paneLimit(paneCharacterLimit)
+    , quietLine(quietTimeMs, int(Cv::WinSerialDeviceAsync::readTimeoutMs))
 {
     initResourceBundle();
 
@@ -324,12 +336,14 @@ void MainWindow::download()
     dataReceived = false;
     receivedData.clear();
     lastSavedFilePath.clear(); // these records are not saved anywhere yet
-    paneShown = 0;
-    paneSkips.clear();
+    paneFeed.restart();
+    paneLimit.restart();
+    quietLine.bytesArrived();
 
     if (serialPort->open(QIODevice::ReadWrite)) {
         connect(serialPort, &QIODevice::readyRead, this, &MainWindow::readyRead);
         connect(serialPort, &Cv::WinSerialDeviceAsync::readTimeOut, this, &MainWindow::readTimeOut);
+        connect(serialPort, &QIODevice::readChannelFinished, this, &MainWindow::connectionLost);
         serialPort->write("SYST:REM\r\n");
         serialPort->write("MEM:DATA? ALL\r\n");
         return;
@@ -351,25 +365,31 @@ void MainWindow::readyRead()
     if (!serialPort)
         return;
 
-    // All that waits now, not what keeps coming while it is read: readAll()
+    // What waits now, not what keeps coming while it is read: readAll()
     // would chase a fast line and hold the thread for the whole transfer.
-    // Bytes that come later have their own notification queued.
-    const QByteArray chunk = serialPort->read(serialPort->bytesAvailable());
+    // Bytes that come later are notified again. A backlog is taken in
+    // pieces, one a turn, so that no turn copies megabytes.
+    constexpr qint64 maxTake = 256 * 1024;
+    const qint64 waiting = serialPort->bytesAvailable();
+    if (waiting > maxTake)
+        QMetaObject::invokeMethod(this, &MainWindow::readyRead, Qt::QueuedConnection);
+    const QByteArray chunk = serialPort->read(qMin(waiting, maxTake));
     if (!chunk.isEmpty())
         dataReceived = true;
+    // Each notification stands for a read that brought bytes, in the order
+    // of the reads, even when an earlier one took them already.
+    quietLine.bytesArrived();
 
     ui.statusBar->showMessage(tr("Downloading..."));
-    // A fast line leaves many notifications whose bytes an earlier one took.
+    // A notification whose bytes an earlier piece took already.
     if (chunk.isEmpty())
         return;
 
     // The pane shows the text up to a zero byte, as the tester's records are
     // text; the raw bytes, zeros included, are kept for the file.
     const qsizetype start = receivedData.size();
-    const auto textLength = qsizetype(qstrnlen(chunk.constData(), size_t(chunk.size())));
     receivedData.append(chunk);
-    if (textLength < chunk.size())
-        paneSkips.append({start + textLength, receivedData.size()});
+    paneFeed.chunkKept(receivedData, start);
     byteCounter->setText(receivedBytesText(receivedData.size()));
 
     queuePaneUpdate();
@@ -408,21 +428,15 @@ void MainWindow::showPendingText(qint64 budgetMs)
     clock.start();
     constexpr qsizetype slice = 16384;
     while (paneBehind()) {
-        if (!paneSkips.isEmpty() && paneSkips.constFirst().first <= paneShown) {
-            paneShown = paneSkips.takeFirst().second;
-            continue;
-        }
-        qsizetype to = qMin(paneShown + slice, receivedData.size());
-        if (!paneSkips.isEmpty())
-            to = qMin(to, paneSkips.constFirst().first);
-        QByteArray text = receivedData.sliced(paneShown, to - paneShown);
-        text.removeIf([](char c) { return c == '\r'; });
+        const QString text = paneFeed.take(receivedData, slice);
         if (!text.isEmpty())
-            end.insertText(QString::fromLatin1(text));
-        paneShown = to;
+            end.insertText(text);
         if (budgetMs >= 0 && clock.elapsed() >= budgetMs)
             break;
     }
+    paneLimit.apply(pane->document(),
+                    tr("Earlier records are no longer shown here; they are all kept and saved "
+                       "to the file."));
     // A selection is kept, and so is the view on it, until the user lets go.
     if (following) {
         pane->moveCursor(QTextCursor::End);
@@ -434,6 +448,8 @@ void MainWindow::readTimeOut()
 {
     if (!serialPort || !dataReceived)
         return;
+    if (!quietLine.readTimedOut())
+        return;
     // The pane is still catching up with a fast line; the transfer ends at
     // the next quiet read after it has.
     if (paneBehind())
@@ -444,12 +460,39 @@ void MainWindow::readTimeOut()
     saveFile();
 }
 
+// The adapter was pulled out or the tester switched off: what arrived is
+// kept and offered, but not as if the transfer had come to its end.
+void MainWindow::connectionLost()
+{
+    if (!serialPort)
+        return;
+    while (serialPort->bytesAvailable() > 0)
+        readyRead();
+    cancelDownload();
+
+    QMessageBox box(this);
+    box.setIcon(QMessageBox::Warning);
+    box.setText(tr("The connection to the tester was lost."));
+    if (dataReceived) {
+        box.setInformativeText(tr("The records received so far may be incomplete. They are "
+                                  "offered for saving next."));
+    } else {
+        box.setInformativeText(tr("No records arrived. Check that the adapter is plugged in and "
+                                  "the tester is switched on, then try again."));
+    }
+    box.setStandardButtons(QMessageBox::Ok);
+    box.exec();
+    if (dataReceived)
+        saveFile();
+}
+
 void MainWindow::cancelDownload()
 {
     if (!serialPort)
         return;
 
-    showPendingText(-1);
+    // What the pane has still to show follows in its own turns, as during
+    // the download: all at once, a long backlog would freeze the window.
     ui.downloadBtn->show();
     ui.cancelBtn->hide();
     ui.saveBtn->setVisible(dataReceived);

@@ -1,16 +1,16 @@
 #pragma once
 
 #include "portinfo.h"
+#include "panefeed.h"
+#include "panelimit.h"
+#include "quietline.h"
 #include "ui_mainwindow.h"
 
 #include <QByteArray>
-#include <QList>
 #include <QMainWindow>
 #include <QString>
 #include <QStringList>
 #include <QTimer>
-
-#include <utility>
 
 class QLabel;
 class QProgressBar;
@@ -47,18 +47,17 @@ private:
     // The file the records on screen were saved to; empty until they are.
     QString lastSavedFilePath;
     QLabel *byteCounter = nullptr; // owned; beside progressBar during a download
-    // How far into receivedData the pane has been given its text. The pane
-    // reads its text from there rather than from a copy, so a pane that lags
-    // behind a fast line costs no memory of its own. Of a chunk with a zero
-    // byte the pane shows only what comes before it: the ranges it skips.
-    qsizetype paneShown = 0;
-    QList<std::pair<qsizetype, qsizetype>> paneSkips;
+    // The pane reads its text from receivedData rather than from a copy, so
+    // a pane that lags behind a fast line costs no memory of its own.
+    PaneFeed paneFeed;
+    PaneLimit paneLimit;
     bool paneUpdateQueued = false;
     QTimer busyStep;
     Cv::PortWatcher *portWatcher = nullptr; // a child
     bool portsChangedDuringDownload = false;
+    QuietLine quietLine;
 
-    bool paneBehind() const { return paneShown < receivedData.size(); }
+    bool paneBehind() const { return paneFeed.behind(receivedData); }
     void queuePaneUpdate();
     void showPendingText(qint64 budgetMs);
     void stepBusyIndicator();
@@ -74,6 +73,7 @@ private slots:
     void cancelDownload();
     void readyRead();
     void readTimeOut();
+    void connectionLost();
     void openFile();
     void saveFile();
     void showAbout();

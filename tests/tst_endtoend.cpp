@@ -158,7 +158,7 @@ void TestEndToEnd::downloadFromTheVirtualTester()
         QCOMPARE(window.statusBar()->currentMessage(), "File successfully saved");
         return;
     }
-    // The tester pulls the adapter out a second after its answer.
+    // The tester pulls the adapter out a while after its answer.
     QTRY_COMPARE_WITH_TIMEOUT(ports->count(), 0, 60000);
     QVERIFY2(window.statusBar()->currentMessage().startsWith("No serial port found"),
              qPrintable(window.statusBar()->currentMessage()));

@@ -10,6 +10,7 @@
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPointer>
+#include <QProcess>
 #include <QPushButton>
 #include <QSettings>
 #include <QStatusBar>
@@ -17,8 +18,6 @@
 #include <QtTest>
 
 #include <csignal>
-#include <sys/wait.h>
-#include <unistd.h>
 
 namespace {
 
@@ -31,26 +30,6 @@ QByteArray fileBytes(const QString &path)
 {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-// A plain reader of the port in a process of its own: started with fork and
-// exec only, as a process with threads may do nothing else in between.
-pid_t startReader(const QString &path)
-{
-    const QByteArray file = QFile::encodeName(path);
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-        ::execlp("cat", "cat", file.constData(), static_cast<char *>(nullptr));
-        ::_exit(127);
-    }
-    return pid;
-}
-
-void stopReader(pid_t pid)
-{
-    ::kill(pid, SIGKILL);
-    while (::waitpid(pid, nullptr, 0) < 0 && errno == EINTR) {
-    }
 }
 
 } // namespace
@@ -180,8 +159,11 @@ void TestEndToEnd::refusedWhileAnotherProgramReads()
     const QString device = QFile::symLinkTarget(ports->currentData().toString());
     QVERIFY(!device.isEmpty());
 
-    const pid_t reader = startReader(ports->currentData().toString());
-    QVERIFY(reader > 0);
+    // A plain reader of the port in a process of its own.
+    QProcess cat;
+    cat.start(QStringLiteral("cat"), {ports->currentData().toString()});
+    QVERIFY(cat.waitForStarted(60000));
+    const qint64 reader = cat.processId();
     const QString fds = QStringLiteral("/proc/%1/fd").arg(reader);
     QTRY_VERIFY([&] {
         for (const QString &fd : QDir(fds).entryList(QDir::AllEntries | QDir::System)) {
@@ -201,7 +183,8 @@ void TestEndToEnd::refusedWhileAnotherProgramReads()
     });
     answer.start(20);
     child<QPushButton>(window, "downloadBtn")->click();
-    stopReader(reader);
+    cat.kill();
+    cat.waitForFinished(60000);
 
     QCOMPARE(texts.size(), 2);
     QCOMPARE(texts.at(0),

@@ -5,6 +5,7 @@
 # in the zip carries debug symbols.
 #   zip-smoke.sh corvane-velmora-<version>-windows-x64.zip OBJDUMP
 set -euo pipefail
+trap 'echo "zip-smoke: failed at line $LINENO: $BASH_COMMAND" >&2' ERR
 zip=$(readlink -f "$1")
 objdump=$2
 here=$(cd "$(dirname "$0")" && pwd)

@@ -1,6 +1,7 @@
 // Run inside the virtual tester's test bed: the real window finds the USB
 // adapter, sends the commands, receives the records and saves them.
 #include "mainwindow.h"
+#include "readerprocess.h"
 #include "settingskeys.h"
 
 #include <QComboBox>
@@ -10,7 +11,6 @@
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPointer>
-#include <QProcess>
 #include <QPushButton>
 #include <QSettings>
 #include <QStatusBar>
@@ -159,11 +159,9 @@ void TestEndToEnd::refusedWhileAnotherProgramReads()
     const QString device = QFile::symLinkTarget(ports->currentData().toString());
     QVERIFY(!device.isEmpty());
 
-    // A plain reader of the port in a process of its own.
-    QProcess cat;
-    cat.start(QStringLiteral("cat"), {ports->currentData().toString()});
-    QVERIFY(cat.waitForStarted(60000));
-    const qint64 reader = cat.processId();
+    ReaderProcess cat(ports->currentData().toString());
+    const qint64 reader = cat.pid();
+    QVERIFY(reader > 0);
     const QString fds = QStringLiteral("/proc/%1/fd").arg(reader);
     QTRY_VERIFY([&] {
         for (const QString &fd : QDir(fds).entryList(QDir::AllEntries | QDir::System)) {
@@ -183,8 +181,7 @@ void TestEndToEnd::refusedWhileAnotherProgramReads()
     });
     answer.start(20);
     child<QPushButton>(window, "downloadBtn")->click();
-    cat.kill();
-    cat.waitForFinished(60000);
+    cat.stop();
 
     QCOMPARE(texts.size(), 2);
     QCOMPARE(texts.at(0),

@@ -2,6 +2,8 @@
 
 #include "connectionfailureadvice.h"
 #include "dialoglanguage.h"
+#include "downloadline.h"
+#include "germancsv.h"
 #include "helpfile.h"
 #include "languagesettings.h"
 #include "openfailure.h"
@@ -11,7 +13,6 @@
 #include "recordfilewriter.h"
 #include "resourcebundle.h"
 #include "savedialogstart.h"
-#include "serialportsettings.h"
 #include "settingskeys.h"
 #include "winserialdeviceasync.h"
 
@@ -307,30 +308,7 @@ void MainWindow::download()
     const QString portName = ui.comPorts->itemData(ui.comPorts->currentIndex()).toString();
     serialPort = new Cv::WinSerialDeviceAsync(this, portName);
 
-    auto *settings = new Cv::SerialPortSettings;
-    settings->setBaudRate(9600);
-    settings->setByteSize(8);
-    settings->setStopBits(ONESTOPBIT);
-    settings->setFBinary(1);
-    settings->setFParity(0);
-    settings->setParity(NOPARITY);
-    settings->setFOutxDsrFlow(0);
-    settings->setFDsrSensitivity(0);
-    settings->setFDtrControl(DTR_CONTROL_ENABLE);
-    settings->setFOutxCtsFlow(0);
-    settings->setFRtsControl(RTS_CONTROL_ENABLE);
-    settings->setFOutX(0);
-    settings->setFInX(0);
-    settings->setXonChar(0x11);
-    settings->setXoffChar(0x13);
-    settings->setEvtChar(0);
-    settings->setXonLim(100);
-    settings->setXoffLim(100);
-    settings->setFTXContinueOnXoff(1);
-    settings->setFErrorChar(0);
-    settings->setFNull(0);
-    settings->setFAbortOnError(0);
-    serialPort->setSettings(settings);
+    serialPort->setSettings(Cv::downloadLineSettings());
 
     ui.outputTextEdit->clear();
     dataReceived = false;
@@ -344,8 +322,8 @@ void MainWindow::download()
         connect(serialPort, &QIODevice::readyRead, this, &MainWindow::readyRead);
         connect(serialPort, &Cv::WinSerialDeviceAsync::readTimeOut, this, &MainWindow::readTimeOut);
         connect(serialPort, &QIODevice::readChannelFinished, this, &MainWindow::connectionLost);
-        serialPort->write("SYST:REM\r\n");
-        serialPort->write("MEM:DATA? ALL\r\n");
+        for (const QByteArray &command : Cv::downloadCommands())
+            serialPort->write(command);
         return;
     }
 
@@ -587,11 +565,8 @@ void MainWindow::saveFile()
         } else {
             convert = stored.toBool();
         }
-        if (convert) {
-            // Commas first: the decimal commas made next must stay commas.
-            data.replace(',', ';');
-            data.replace('.', ',');
-        }
+        if (convert)
+            data = toGermanCsv(std::move(data));
         QSettings().setValue(SettingsKeys::convertData, convert);
     }
 

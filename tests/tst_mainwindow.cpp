@@ -134,7 +134,6 @@ private:
 
     UMockdevTestbed *testbed = nullptr;
     QHash<QByteArray, QByteArray> ttyPaths; // sysfs path of each port added
-    QByteArray lastPortPath; // sysfs path of the tty addUsbPort() made last
 };
 
 void TestMainWindow::initTestCase()
@@ -182,7 +181,6 @@ void TestMainWindow::addUsbPort(const char *usbName, const char *vendor, const c
                                               nullptr, "DEVNAME", devName.constData(), nullptr);
     QVERIFY(port);
     ttyPaths.insert(tty, port);
-    lastPortPath = QByteArray(port);
     g_free(port);
     g_free(interface);
     g_free(usb);
@@ -505,9 +503,9 @@ void TestMainWindow::exitClosesWindow()
 void TestMainWindow::portListFollowsHardware()
 {
     addAcmDevice();
-    const QByteArray acm = lastPortPath;
     addUsbAdapter();
-    const QByteArray usb = lastPortPath;
+    const QByteArray acm = ttyPaths.value("ttyACM0");
+    const QByteArray usb = ttyPaths.value("ttyUSB0");
     QSettings().setValue(SettingsKeys::devicePortName, QStringLiteral("ttyACM0"));
 
     MainWindow window;
@@ -517,7 +515,7 @@ void TestMainWindow::portListFollowsHardware()
 
     // Another adapter: the user's choice stays.
     addUsbPort("1-3", "0403", "6015", "FT230X Basic UART", "ftdi_sio", "ttyUSB1", "188:1");
-    const QByteArray second = lastPortPath;
+    const QByteArray second = ttyPaths.value("ttyUSB1");
     QTRY_COMPARE_WITH_TIMEOUT(ports->count(), 3, 30000);
     QCOMPARE(ports->currentText(), QStringLiteral("ttyUSB0"));
     QCOMPARE(ports->itemData(2).toString(), QStringLiteral("/dev/ttyUSB1"));

@@ -64,7 +64,7 @@ public:
             }
             if (n == -1 && errno != EAGAIN && errno != EINTR)
                 return false;
-            if (!waitFor(POLLOUT, deadline))
+            if (!waitFor(masterFd, POLLOUT, deadline))
                 return false;
         }
         return true;
@@ -73,22 +73,22 @@ public:
     // Reads until count bytes came or the time is up; returns what came.
     QByteArray read(qsizetype count, int timeoutMs = 5000)
     {
-        QDeadlineTimer deadline(timeoutMs);
-        QByteArray data;
-        char buffer[4096];
-        while (data.size() < count) {
-            const ssize_t n = ::read(masterFd, buffer,
-                                     std::min<size_t>(sizeof buffer, size_t(count - data.size())));
-            if (n > 0) {
-                data.append(buffer, n);
-                continue;
-            }
-            if (n == -1 && errno != EAGAIN && errno != EINTR)
-                break;
-            if (!waitFor(POLLIN, deadline))
-                break;
-        }
-        return data;
+        return readFrom(masterFd, count, timeoutMs);
+    }
+    // The same at the port's end, for bytes that nobody else took off the line.
+    QByteArray readAtPort(qsizetype count, int timeoutMs = 5000)
+    {
+        return readFrom(slaveFd, count, timeoutMs);
+    }
+    // Waits until the port's end has input, without taking it.
+    bool portHasInput(int timeoutMs = 5000) const
+    {
+        pollfd pfd{slaveFd, POLLIN, 0};
+        int rc;
+        do {
+            rc = ::poll(&pfd, 1, timeoutMs);
+        } while (rc < 0 && errno == EINTR);
+        return rc == 1;
     }
 
     // Whatever arrives within the time, without waiting for a count.
@@ -102,12 +102,45 @@ public:
     }
 
 private:
-    bool waitFor(short events, const QDeadlineTimer &deadline)
+    QByteArray readFrom(int fd, qsizetype count, int timeoutMs)
+    {
+        QDeadlineTimer deadline(timeoutMs);
+        QByteArray data;
+        char buffer[4096];
+        while (data.size() < count) {
+            // The port's end blocks; it is only read once it has input.
+            if (fd == slaveFd && !waitUntilReady(fd, deadline))
+                break;
+            const ssize_t n =
+                ::read(fd, buffer, std::min<size_t>(sizeof buffer, size_t(count - data.size())));
+            if (n > 0) {
+                data.append(buffer, n);
+                continue;
+            }
+            if (n == -1 && errno != EAGAIN && errno != EINTR)
+                break;
+            if (fd == masterFd && !waitFor(fd, POLLIN, deadline))
+                break;
+        }
+        return data;
+    }
+
+    bool waitUntilReady(int fd, const QDeadlineTimer &deadline)
+    {
+        pollfd pfd{fd, POLLIN, 0};
+        int rc;
+        do {
+            rc = ::poll(&pfd, 1, int(std::max<qint64>(deadline.remainingTime(), 0)));
+        } while (rc < 0 && errno == EINTR);
+        return rc == 1;
+    }
+
+    bool waitFor(int fd, short events, const QDeadlineTimer &deadline)
     {
         const qint64 left = deadline.remainingTime();
         if (left <= 0)
             return false;
-        pollfd pfd{masterFd, events, 0};
+        pollfd pfd{fd, events, 0};
         const int rc = ::poll(&pfd, 1, int(std::min<qint64>(left, 100)));
         return rc >= 0 || errno == EINTR;
     }
@@ -116,4 +149,3 @@ private:
     int slaveFd = -1;
     QString path;
 };
-

@@ -179,6 +179,25 @@ bool deviceGone(const MainWindow &window)
     return window.findChildren<Cv::WinSerialDeviceAsync *>().isEmpty();
 }
 
+// Counts the quiet-line notifications the window's device gives, delivered
+// in the window's thread like the window's own.
+class QuietReads
+{
+public:
+    explicit QuietReads(const MainWindow &window)
+    {
+        if (auto *device = window.findChild<Cv::WinSerialDeviceAsync *>())
+            connection = QObject::connect(device, &Cv::WinSerialDeviceAsync::readTimeOut, &context,
+                                          [this] { ++count; });
+    }
+    bool isValid() const { return bool(connection); }
+    int count = 0;
+
+private:
+    QObject context;
+    QMetaObject::Connection connection;
+};
+
 // Sends a line every few milliseconds, well inside the quiet time, until told
 // to stop: a transfer that goes on while the test does something else.
 class SlowTester
@@ -367,8 +386,11 @@ void TestDownload::quietLineBeforeDataKeepsWaiting()
     window.show();
     QVERIFY(startDownload(window, pty));
 
-    // Several quiet-line notifications come and go; the download waits.
-    QTest::qWait(400);
+    // More quiet-line notifications than end a transfer once bytes came;
+    // before the first byte the download waits.
+    QuietReads quiet(window);
+    QVERIFY(quiet.isValid());
+    QTRY_VERIFY_WITH_TIMEOUT(quiet.count > 20, 20000);
     QVERIFY(child<QPushButton>(window, "cancelBtn")->isVisible());
     QVERIFY(!QApplication::activeModalWidget());
     QCOMPARE(window.statusBar()->currentMessage(), "Now initiate the download on the tester");
@@ -391,8 +413,11 @@ void TestDownload::pauseWithinQuietTimeDoesNotEndTransfer()
     const QString path = dir.filePath(QStringLiteral("paused.csv"));
     ModalAnswers save([&](QWidget *modal) { chooseFile(modal, path); });
 
-    // Blocks with pauses of many read time-outs each, but each under the
-    // quiet time; every byte starts the count again.
+    // Blocks with pauses of eight read time-outs each: together more than the
+    // twenty of a quiet line, each well under them, however slow the machine
+    // makes the reads. Every byte starts the count again.
+    QuietReads quiet(window);
+    QVERIFY(quiet.isValid());
     QByteArray sent;
     QElapsedTimer sinceLast;
     for (int block = 0; block < 3; ++block) {
@@ -400,7 +425,8 @@ void TestDownload::pauseWithinQuietTimeDoesNotEndTransfer()
         QVERIFY(pty.write(records));
         sent += records;
         sinceLast.start();
-        QTest::qWait(600);
+        const int before = quiet.count;
+        QTRY_VERIFY_WITH_TIMEOUT(quiet.count >= before + 8, 10000);
         QVERIFY2(!save.shown(), "the transfer ended within a pause");
     }
     QTRY_VERIFY_WITH_TIMEOUT(save.shown(), 10000);
@@ -504,11 +530,7 @@ void TestDownload::zeroByteHidesOnlyTheRestOfItsOwnChunk()
         QVERIFY(pty.write(chunk));
         sent += chunk.size();
         const QString expected = QStringLiteral("%1 bytes received").arg(QLocale().toString(sent));
-        QElapsedTimer clock;
-        clock.start();
-        while (counterText(window) != expected && clock.elapsed() < 40)
-            QCoreApplication::processEvents(QEventLoop::AllEvents, 1);
-        QCOMPARE(counterText(window), expected);
+        QTRY_COMPARE_WITH_TIMEOUT(counterText(window), expected, 10000);
     }
     child<QPushButton>(window, "cancelBtn")->click();
 
@@ -564,10 +586,11 @@ void TestDownload::cancelOffersSaveOnlyAfterData()
     QVERIFY(counterText(window).isEmpty());
     QVERIFY(!QApplication::activeModalWidget());
 
-    // What is still on the line after Cancel is never read.
+    // What comes after Cancel is never read: it is still on the line.
     QTRY_COMPARE(child<QPlainTextEdit>(window, "outputTextEdit")->toPlainText(), "1,2\n");
     QVERIFY(pty.write("3,4\r\n"));
-    QTest::qWait(200);
+    QCOMPARE(pty.readAtPort(5), QByteArray("3,4\r\n"));
+    QCoreApplication::processEvents();
     QCOMPARE(child<QPlainTextEdit>(window, "outputTextEdit")->toPlainText(), "1,2\n");
 
     // A second download starts afresh, once the user lets the records go.

@@ -4,6 +4,7 @@
 #include "mainwindow.h"
 #include "ptypair.h"
 #include "serialfixtures.h"
+#include "winserialdeviceasync.h"
 
 #include <QComboBox>
 #include <QFileDialog>
@@ -17,6 +18,7 @@
 #include <QtTest>
 
 #include <atomic>
+#include <ctime>
 #include <thread>
 
 namespace {
@@ -86,9 +88,18 @@ QByteArray endlessLine(qsizetype size)
     return data;
 }
 
+// Processor time of the calling thread, the window's: unlike the clock on
+// the wall, it does not grow when other processes take the machine.
+qint64 threadCpuMs()
+{
+    timespec ts{};
+    ::clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
+    return qint64(ts.tv_sec) * 1000 + ts.tv_nsec / 1000000;
+}
+
 // Sends data into the pty and runs the window until the save dialog is
-// answered (rejected); the time that took.
-qint64 transferMs(MainWindow &window, PtyPair &pty, const QByteArray &data)
+// answered (rejected); the window's processor time for that, or -1.
+qint64 transferCpuMs(MainWindow &window, PtyPair &pty, const QByteArray &data)
 {
     startDownload(window, pty);
     if (pty.read(25).isEmpty())
@@ -102,12 +113,11 @@ qint64 transferMs(MainWindow &window, PtyPair &pty, const QByteArray &data)
         }
     });
     answer.start(10);
-    QElapsedTimer clock;
-    clock.start();
+    const qint64 cpuStart = threadCpuMs();
     std::thread writer([&] { pty.write(data, 120000); });
     const bool done = QTest::qWaitFor([&] { return answered; }, 240000);
     writer.join();
-    return done ? clock.elapsed() : -1;
+    return done ? threadCpuMs() - cpuStart : -1;
 }
 
 class PaintCounter : public QObject
@@ -171,7 +181,11 @@ void TestFastLine::burstIsWholeInThePaneWhenTheDialogComes()
     QTRY_COMPARE_WITH_TIMEOUT(dialogs, 1, 30000);
     QCOMPARE(paneAtDialog.size(), shown(data).size());
     QVERIFY(paneAtDialog == shown(data));
-    QTest::qWait(200);
+    // The device is gone, so whatever it sent is queued by now: one dialog
+    // once that has all been handled too.
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    QVERIFY(window.findChildren<Cv::WinSerialDeviceAsync *>().isEmpty());
+    QCoreApplication::processEvents();
     QCOMPARE(dialogs, 1);
 }
 
@@ -198,7 +212,9 @@ void TestFastLine::cancelShowsEverythingKeptInTurns()
     QTRY_VERIFY_WITH_TIMEOUT(receivedCount(window) >= 1000000, 60000);
     QElapsedTimer clock;
     clock.start();
+    const qint64 cpuStart = threadCpuMs();
     child<QPushButton>(window, "cancelBtn")->click();
+    const qint64 cancelCpuMs = threadCpuMs() - cpuStart;
     const qint64 cancelMs = clock.elapsed();
     // The rest of the line goes nowhere once the port is closed.
     char sink[65536];
@@ -235,10 +251,12 @@ void TestFastLine::cancelShowsEverythingKeptInTurns()
     QVERIFY(!kept.isEmpty());
     QVERIFY(data.startsWith(kept));
     QTRY_COMPARE_WITH_TIMEOUT(pane->toPlainText(), broken(shown(kept)), 120000);
-    // Generous against a busy machine; before, Cancel laid out the whole
-    // backlog at once.
-    QVERIFY2(cancelMs < 1000, qPrintable(QString::number(cancelMs)));
-    qInfo("Cancel answered in %lld ms", cancelMs);
+    // Before, Cancel laid out the whole backlog at once: seconds of the
+    // window's own work. The clock's bound only catches a Cancel that hangs.
+    QVERIFY2(cancelCpuMs < 500, qPrintable(QString::number(cancelCpuMs)));
+    QVERIFY2(cancelMs < 10000, qPrintable(QString::number(cancelMs)));
+    qInfo("Cancel answered in %lld ms (%lld ms of the window's processor time)", cancelMs,
+          cancelCpuMs);
 }
 
 void TestFastLine::endlessLineCostsLikeShortLines()
@@ -253,15 +271,14 @@ void TestFastLine::endlessLineCostsLikeShortLines()
         QVERIFY(pty.isValid());
         MainWindow window;
         window.show();
-        ms[i] = transferMs(window, pty, i == 0 ? lines : line);
-        QVERIFY(ms[i] > 0);
+        ms[i] = transferCpuMs(window, pty, i == 0 ? lines : line);
+        QVERIFY(ms[i] >= 0);
         text[i] = child<QPlainTextEdit>(window, "outputTextEdit")->toPlainText();
     }
-    qInfo("%lld bytes: %lld ms in short lines, %lld ms as one line", qint64(lines.size()), ms[0],
-          ms[1]);
-    // Both include the second of quiet that ends a transfer. Before, the line
-    // cost many times its short-line time (its square).
-    QVERIFY2(ms[1] < 2 * ms[0] + 1000, qPrintable(QString::number(ms[1])));
+    qInfo("%lld bytes: %lld ms of the window's processor time in short lines, %lld ms as one line",
+          qint64(lines.size()), ms[0], ms[1]);
+    // Before, the line cost many times its short-line time (its square).
+    QVERIFY2(ms[1] < 2 * ms[0] + 300, qPrintable(QString::number(ms[1])));
     QCOMPARE(text[0], shown(lines));
     QCOMPARE(text[1], broken(shown(line)));
 }
@@ -274,7 +291,7 @@ void TestFastLine::paneKeepsTheNewestRecords()
     window.show();
     auto *pane = child<QPlainTextEdit>(window, "outputTextEdit");
     const QByteArray data = records(150000); // about 3 MB, beyond what the pane keeps
-    QVERIFY(transferMs(window, pty, data) > 0);
+    QVERIFY(transferCpuMs(window, pty, data) >= 0);
 
     const QString text = pane->toPlainText();
     const QString all = shown(data);
@@ -298,14 +315,21 @@ void TestFastLine::busyIndicatorMovesAtALowFrameRate()
     auto *busy = window.statusBar()->findChild<QProgressBar *>();
     QVERIFY(busy);
     QVERIFY(busy->isVisible());
-    QTest::qWait(300);
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
 
     PaintCounter counter;
     busy->installEventFilter(&counter);
+    QElapsedTimer clock;
+    clock.start();
     QTest::qWait(2000);
-    // About ten frames a second: still moving, far below the style's own rate.
-    QVERIFY2(counter.paints >= 4, qPrintable(QString::number(counter.paints)));
-    QVERIFY2(counter.paints <= 30, qPrintable(QString::number(counter.paints)));
+    // Still moving...
+    QTRY_VERIFY_WITH_TIMEOUT(counter.paints >= 4, 10000);
+    // ...at about ten frames a second, however long this took: a slow machine
+    // gives fewer frames, never more. The style's own animation would give
+    // some sixty; the slack is for repaints of the bar's own.
+    const qint64 ms = clock.elapsed();
+    QVERIFY2(counter.paints <= ms * 15 / 1000 + 3,
+             qPrintable(QStringLiteral("%1 paints in %2 ms").arg(counter.paints).arg(ms)));
     child<QPushButton>(window, "cancelBtn")->click();
 }
 

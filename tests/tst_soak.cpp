@@ -20,6 +20,7 @@
 
 #include <functional>
 #include <random>
+#include <sys/stat.h>
 
 namespace {
 
@@ -110,6 +111,21 @@ bool waitFor(const std::function<bool()> &done, const QDeadlineTimer &deadline)
     return true;
 }
 
+// One plugging-in of the adapter: the tester lays its node in the bed anew
+// each time, so this changes with every pull-out, however quickly the adapter
+// comes back. Empty while it is out.
+QByteArray adapterStamp()
+{
+    const QByteArray node =
+        QFile::encodeName(qEnvironmentVariable("UMOCKDEV_DIR") + QStringLiteral("/dev/ttyUSB0"));
+    struct stat st = {};
+    if (::lstat(node.constData(), &st) != 0)
+        return {};
+    return QByteArray::number(qulonglong(st.st_ino)) + ' ' +
+           QByteArray::number(qlonglong(st.st_ctim.tv_sec)) + '.' +
+           QByteArray::number(qlonglong(st.st_ctim.tv_nsec));
+}
+
 } // namespace
 
 class TestSoak : public QObject
@@ -133,7 +149,7 @@ private:
 
     Plan choosePlan(int cycle);
     bool runCycle(Plan plan, Outcome *outcome, QString *why);
-    bool waitForAdapterBack(QString *why);
+    bool waitForAdapterBack(const QByteArray &stampBefore, QString *why);
     qsizetype paneLength() const;
     bool idle() const;
 
@@ -230,6 +246,7 @@ bool TestSoak::runCycle(Plan plan, Outcome *outcome, QString *why)
     }
 
     QFile::remove(m_path);
+    const QByteArray stampBefore = adapterStamp();
     m_acceptSave = plan != Plan::RejectSaveDialog;
     m_current = outcome;
     const QDeadlineTimer deadline(cycleLimitMs);
@@ -277,8 +294,7 @@ bool TestSoak::runCycle(Plan plan, Outcome *outcome, QString *why)
         // Bytes still in the kernel's pty buffers at the hang-up never reach
         // the program. With nothing received it waits for data, as it would
         // on a real line, until the technician gives up.
-        const QString port = child<QComboBox>(*m_window, "comPorts")->currentData().toString();
-        ok = waitFor([&] { return idle() || !QFileInfo::exists(port); }, deadline);
+        ok = waitFor([&] { return idle() || adapterStamp() != stampBefore; }, deadline);
         QDeadlineTimer grace(2000);
         waitFor([&] { return idle() || paneLength() > 0 || grace.hasExpired(); }, deadline);
         if (ok && paneLength() == 0) {
@@ -351,25 +367,34 @@ bool TestSoak::runCycle(Plan plan, Outcome *outcome, QString *why)
         *why = QStringLiteral("save dialog after the pull-out without saying the line was lost");
         return false;
     }
-    return !pulled || waitForAdapterBack(why);
+    return !pulled || waitForAdapterBack(stampBefore, why);
 }
 
 // The tester plugs the adapter in again a while after pulling it out; the
 // window finds it again through a refresh.
-bool TestSoak::waitForAdapterBack(QString *why)
+bool TestSoak::waitForAdapterBack(const QByteArray &stampBefore, QString *why)
 {
     auto *ports = child<QComboBox>(*m_window, "comPorts");
     QAction *refresh = m_window->findChild<QAction *>(QStringLiteral("actionRefreshPorts"));
-    auto count = [&] {
-        refresh->trigger();
-        return ports->count();
-    };
-    if (!waitFor([&] { return count() == 0; }, QDeadlineTimer(10000))) {
-        *why = QStringLiteral("the adapter was not pulled out");
+    const QDeadlineTimer deadline(10000);
+    QByteArray stamp;
+    if (!waitFor(
+            [&] {
+                stamp = adapterStamp();
+                return !stamp.isEmpty() && stamp != stampBefore;
+            },
+            deadline)) {
+        *why = stamp.isEmpty() ? QStringLiteral("the adapter did not come back")
+                               : QStringLiteral("the adapter was not pulled out");
         return false;
     }
-    if (!waitFor([&] { return count() == 1; }, QDeadlineTimer(10000))) {
-        *why = QStringLiteral("the adapter did not come back");
+    if (!waitFor(
+            [&] {
+                refresh->trigger();
+                return ports->count() == 1;
+            },
+            deadline)) {
+        *why = QStringLiteral("the adapter came back, but not into the list");
         return false;
     }
     return true;
@@ -380,6 +405,7 @@ void TestSoak::downloadsEndedAtRandomMoments()
     m_window = std::make_unique<MainWindow>();
     m_window->show();
     QCOMPARE(child<QComboBox>(*m_window, "comPorts")->count(), 1);
+    QVERIFY2(!adapterStamp().isEmpty(), "the adapter's node is not in the test bed");
 
     QTimer answer;
     connect(&answer, &QTimer::timeout, this, [this] {

@@ -1,3 +1,4 @@
+#include "ptypair.h"
 #include "win32api.h"
 
 #include <QDir>
@@ -7,7 +8,6 @@
 #include <QTest>
 
 #include <algorithm>
-#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <climits>
@@ -17,78 +17,12 @@
 
 #include <fcntl.h>
 #include <poll.h>
-#include <pty.h>
 #include <termios.h>
 #include <unistd.h>
 
 namespace {
 
 using namespace std::chrono_literals;
-
-// A pseudo-terminal whose slave plays the port and whose master plays the
-// instrument at the other end.
-class PtyPair
-{
-public:
-    PtyPair()
-    {
-        char name[PATH_MAX] = {};
-        if (::openpty(&master, &slave, name, nullptr, nullptr) == 0)
-            slavePath = QString::fromLocal8Bit(name);
-    }
-    ~PtyPair()
-    {
-        closeMaster();
-        if (slave >= 0)
-            ::close(slave);
-    }
-    PtyPair(const PtyPair &) = delete;
-    PtyPair &operator=(const PtyPair &) = delete;
-
-    bool isValid() const { return master >= 0 && slave >= 0 && !slavePath.isEmpty(); }
-    void closeMaster()
-    {
-        if (master >= 0)
-            ::close(master);
-        master = -1;
-    }
-    // The master sees the slave's termios, which is the port's state.
-    termios lineState() const
-    {
-        termios tio{};
-        ::tcgetattr(master, &tio);
-        return tio;
-    }
-    bool sendFromInstrument(const QByteArray &bytes) const
-    {
-        return ::write(master, bytes.constData(), bytes.size()) == bytes.size();
-    }
-    // Waits until the port side has input, without taking it.
-    bool portHasInput() const
-    {
-        pollfd pfd{slave, POLLIN, 0};
-        return ::poll(&pfd, 1, 5000) == 1;
-    }
-    QByteArray receiveAtInstrument(int count) const
-    {
-        QByteArray got;
-        while (got.size() < count) {
-            pollfd pfd{master, POLLIN, 0};
-            if (::poll(&pfd, 1, 5000) != 1)
-                break;
-            char buffer[4096];
-            const ssize_t n = ::read(master, buffer, sizeof buffer);
-            if (n <= 0)
-                break;
-            got.append(buffer, n);
-        }
-        return got;
-    }
-
-    int master = -1;
-    int slave = -1;
-    QString slavePath;
-};
 
 HANDLE openPort(const QString &name)
 {
@@ -159,11 +93,11 @@ bool ptyKeeps(tcflag_t cflag)
 {
     PtyPair probe;
     termios tio{};
-    if (!probe.isValid() || ::tcgetattr(probe.slave, &tio) != 0)
+    if (!probe.isValid() || ::tcgetattr(probe.slave(), &tio) != 0)
         return false;
     const tcflag_t bits = CSIZE | PARENB | PARODD | CMSPAR | CSTOPB | CRTSCTS;
     tio.c_cflag = (tio.c_cflag & ~bits) | cflag;
-    if (::tcsetattr(probe.slave, TCSANOW, &tio) != 0 || ::tcgetattr(probe.slave, &tio) != 0)
+    if (::tcsetattr(probe.slave(), TCSANOW, &tio) != 0 || ::tcgetattr(probe.slave(), &tio) != 0)
         return false;
     return (tio.c_cflag & bits) == cflag;
 }
@@ -194,13 +128,12 @@ private slots:
     void readModes_data();
     void readModes();
     void silentReadTakesTheTimeout();
-    void readWakesAtFirstByte();
     void readBlocksUntilCount();
     void allByteValuesBothWays();
     void writeTimeoutReturnsPartialCount();
     void flushSendsAndReturns();
     void purgeDropsWaitingInput();
-    void hangUpFailsReadAndWrite();
+    void hangUpIsDeviceNotConnected();
     void timeoutsStayWithHandle();
     void lastErrorIsPerThread();
     void badHandles();
@@ -211,20 +144,20 @@ void TestWin32ApiPosix::setCommStateMakesRawLine()
     PtyPair pty;
     QVERIFY(pty.isValid());
     // Start from a line that differs in every respect the download cares about.
-    termios cooked = pty.lineState();
+    termios cooked = pty.slaveTermios();
     cooked.c_cflag = (cooked.c_cflag & ~CSIZE) | CS7 | PARENB | CSTOPB | CRTSCTS;
     cooked.c_iflag |= IXON | IXOFF | ICRNL | INLCR | IGNCR | BRKINT | PARMRK;
     cooked.c_lflag |= ICANON | ECHO | ECHONL;
     cooked.c_oflag |= OPOST;
     ::cfsetspeed(&cooked, B19200);
-    QCOMPARE(::tcsetattr(pty.slave, TCSANOW, &cooked), 0);
+    QCOMPARE(::tcsetattr(pty.slave(), TCSANOW, &cooked), 0);
 
-    PortGuard port(openPort(pty.slavePath));
+    PortGuard port(openPort(pty.slavePath()));
     QVERIFY(port.handle != INVALID_HANDLE_VALUE);
     DCB dcb = downloadDcb(port.handle);
     QVERIFY(SetCommState(port.handle, &dcb));
 
-    const termios line = pty.lineState();
+    const termios line = pty.slaveTermios();
     QCOMPARE(::cfgetospeed(&line), speed_t(B9600));
     QCOMPARE(::cfgetispeed(&line), speed_t(B9600));
     QCOMPARE(line.c_cflag & CSIZE, tcflag_t(CS8));
@@ -285,11 +218,11 @@ void TestWin32ApiPosix::lineSettingsRoundTrip()
 
     PtyPair pty;
     QVERIFY(pty.isValid());
-    PortGuard port(openPort(pty.slavePath));
+    PortGuard port(openPort(pty.slavePath()));
     QVERIFY(port.handle != INVALID_HANDLE_VALUE);
 
     const bool lineCanTakeIt = ptyKeeps(cflag);
-    const termios before = pty.lineState();
+    const termios before = pty.slaveTermios();
     DCB dcb = downloadDcb(port.handle);
     dcb.BaudRate = baud;
     dcb.ByteSize = BYTE(byteSize);
@@ -302,12 +235,12 @@ void TestWin32ApiPosix::lineSettingsRoundTrip()
     if (!lineCanTakeIt) {
         QVERIFY(!SetCommState(port.handle, &dcb));
         QCOMPARE(GetLastError(), ERROR_INVALID_PARAMETER);
-        QVERIFY(sameTermios(pty.lineState(), before));
+        QVERIFY(sameTermios(pty.slaveTermios(), before));
         return;
     }
     QVERIFY(SetCommState(port.handle, &dcb));
 
-    const termios line = pty.lineState();
+    const termios line = pty.slaveTermios();
     const tcflag_t lineBits = CSIZE | PARENB | PARODD | CMSPAR | CSTOPB | CRTSCTS;
     QCOMPARE(uint(line.c_cflag & lineBits), cflag);
     QCOMPARE(uint(line.c_iflag & (IXON | IXOFF)), iflag);
@@ -329,7 +262,7 @@ void TestWin32ApiPosix::lineSettingsRoundTrip()
 
     // What was read back must be accepted again unchanged.
     QVERIFY(SetCommState(port.handle, &back));
-    QVERIFY(sameTermios(pty.lineState(), line));
+    QVERIFY(sameTermios(pty.slaveTermios(), line));
 }
 
 void TestWin32ApiPosix::refusedDcbChangesNothing_data()
@@ -358,9 +291,9 @@ void TestWin32ApiPosix::refusedDcbChangesNothing()
 
     PtyPair pty;
     QVERIFY(pty.isValid());
-    PortGuard port(openPort(pty.slavePath));
+    PortGuard port(openPort(pty.slavePath()));
     QVERIFY(port.handle != INVALID_HANDLE_VALUE);
-    const termios before = pty.lineState();
+    const termios before = pty.slaveTermios();
 
     // Every other field would change the line if it were applied.
     DCB dcb = downloadDcb(port.handle);
@@ -395,7 +328,7 @@ void TestWin32ApiPosix::refusedDcbChangesNothing()
     SetLastError(0);
     QVERIFY(!SetCommState(port.handle, &dcb));
     QCOMPARE(GetLastError(), ERROR_INVALID_PARAMETER);
-    QVERIFY(sameTermios(pty.lineState(), before));
+    QVERIFY(sameTermios(pty.slaveTermios(), before));
 }
 
 void TestWin32ApiPosix::notASerialDevice()
@@ -412,10 +345,10 @@ void TestWin32ApiPosix::openIsExclusive()
 {
     PtyPair pty;
     QVERIFY(pty.isValid());
-    HANDLE first = openPort(pty.slavePath);
+    HANDLE first = openPort(pty.slavePath());
     QVERIFY(first != INVALID_HANDLE_VALUE);
 
-    QCOMPARE(openPort(pty.slavePath), INVALID_HANDLE_VALUE);
+    QCOMPARE(openPort(pty.slavePath()), INVALID_HANDLE_VALUE);
     QCOMPARE(GetLastError(), ERROR_ACCESS_DENIED);
     QCOMPARE(cvLastSystemErrorNumber(), EWOULDBLOCK);
 
@@ -423,7 +356,7 @@ void TestWin32ApiPosix::openIsExclusive()
     QTemporaryDir dir;
     QVERIFY(dir.isValid());
     const QString longName = dir.filePath(QStringLiteral("a-port-name-far-longer-than-fifteen"));
-    QVERIFY(QFile::link(pty.slavePath, longName));
+    QVERIFY(QFile::link(pty.slavePath(), longName));
     QCOMPARE(openPort(longName), INVALID_HANDLE_VALUE);
     QCOMPARE(GetLastError(), ERROR_ACCESS_DENIED);
 
@@ -469,14 +402,14 @@ void TestWin32ApiPosix::namesAndPaths()
 {
     PtyPair pty;
     QVERIFY(pty.isValid());
-    QVERIFY(pty.slavePath.startsWith(QLatin1String("/dev/")));
+    QVERIFY(pty.slavePath().startsWith(QLatin1String("/dev/")));
 
     // "pts/N" only names the port if "/dev/" is put in front of it.
-    const QString relative = pty.slavePath.mid(5);
+    const QString relative = pty.slavePath().mid(5);
     QVERIFY(!QFile::exists(relative));
     PortGuard port(openPort(relative));
     QVERIFY(port.handle != INVALID_HANDLE_VALUE);
-    QCOMPARE(openPort(pty.slavePath), INVALID_HANDLE_VALUE);
+    QCOMPARE(openPort(pty.slavePath()), INVALID_HANDLE_VALUE);
     QCOMPARE(GetLastError(), ERROR_ACCESS_DENIED);
 
     // A name outside the basic plane survives the conversion.
@@ -535,7 +468,7 @@ void TestWin32ApiPosix::readModes()
 
     PtyPair pty;
     QVERIFY(pty.isValid());
-    PortGuard port(openPort(pty.slavePath));
+    PortGuard port(openPort(pty.slavePath()));
     QVERIFY(port.handle != INVALID_HANDLE_VALUE);
     DCB dcb = downloadDcb(port.handle);
     QVERIFY(SetCommState(port.handle, &dcb));
@@ -545,7 +478,7 @@ void TestWin32ApiPosix::readModes()
     for (int i = 0; i < waiting; ++i)
         sent.append(char('a' + i));
     if (waiting > 0) {
-        QVERIFY(pty.sendFromInstrument(sent));
+        QVERIFY(pty.write(sent));
         QVERIFY(pty.portHasInput());
     }
 
@@ -573,7 +506,7 @@ void TestWin32ApiPosix::silentReadTakesTheTimeout()
 {
     PtyPair pty;
     QVERIFY(pty.isValid());
-    PortGuard port(openPort(pty.slavePath));
+    PortGuard port(openPort(pty.slavePath()));
     QVERIFY(port.handle != INVALID_HANDLE_VALUE);
     DCB dcb = downloadDcb(port.handle);
     QVERIFY(SetCommState(port.handle, &dcb));
@@ -596,78 +529,26 @@ void TestWin32ApiPosix::silentReadTakesTheTimeout()
           *std::max_element(durations.begin(), durations.end()), durations.size());
 }
 
-void TestWin32ApiPosix::readWakesAtFirstByte()
-{
-    PtyPair pty;
-    QVERIFY(pty.isValid());
-    PortGuard port(openPort(pty.slavePath));
-    QVERIFY(port.handle != INVALID_HANDLE_VALUE);
-    DCB dcb = downloadDcb(port.handle);
-    QVERIFY(SetCommState(port.handle, &dcb));
-
-    // The system's own setting (50 ms) for the figures, a long one for the
-    // checks, so that a loaded machine cannot pass by timing out.
-    for (const DWORD constant : {DWORD(5000), DWORD(50)}) {
-        QVERIFY(setTimeouts(port.handle, MAXDWORD, MAXDWORD, constant));
-        std::vector<double> latencies;
-        for (int i = 0; i < 10; ++i) {
-            std::atomic<std::chrono::steady_clock::time_point::rep> sentAt{0};
-            const auto start = std::chrono::steady_clock::now();
-            std::thread writer([&] {
-                std::this_thread::sleep_for(20ms);
-                sentAt = std::chrono::steady_clock::now().time_since_epoch().count();
-                pty.sendFromInstrument(QByteArrayLiteral("X"));
-            });
-            char buffer[1024];
-            DWORD got = 0;
-            const BOOL ok = ReadFile(port.handle, buffer, sizeof buffer, &got, nullptr);
-            const auto end = std::chrono::steady_clock::now();
-            writer.join();
-            QVERIFY(ok);
-            if (constant == 50 && got == 0) {
-                // The machine was too busy to deliver within 50 ms. The late
-                // byte is taken off the line, or the next read would return it
-                // at once.
-                QVERIFY(setTimeouts(port.handle, MAXDWORD, MAXDWORD, 5000));
-                QVERIFY(ReadFile(port.handle, buffer, 1, &got, nullptr));
-                QCOMPARE(got, DWORD(1));
-                QVERIFY(setTimeouts(port.handle, MAXDWORD, MAXDWORD, constant));
-                continue;
-            }
-            QCOMPARE(got, DWORD(1));
-            QCOMPARE(buffer[0], 'X');
-            const std::chrono::duration<double, std::milli> total = end - start;
-            QVERIFY2(total.count() >= 20.0, qPrintable(QString::number(total.count())));
-            if (constant == 5000)
-                QVERIFY2(total.count() < 2500.0, qPrintable(QString::number(total.count())));
-            const std::chrono::steady_clock::time_point written{
-                std::chrono::steady_clock::duration(sentAt.load())};
-            latencies.push_back(std::chrono::duration<double, std::milli>(end - written).count());
-        }
-        if (!latencies.empty())
-            qInfo("read constant %u ms: wake latency after first byte median %.3f ms (%zu reads)",
-                  unsigned(constant), median(latencies), latencies.size());
-    }
-}
-
 void TestWin32ApiPosix::readBlocksUntilCount()
 {
     PtyPair pty;
     QVERIFY(pty.isValid());
-    PortGuard port(openPort(pty.slavePath));
+    PortGuard port(openPort(pty.slavePath()));
     QVERIFY(port.handle != INVALID_HANDLE_VALUE);
     DCB dcb = downloadDcb(port.handle);
     QVERIFY(SetCommState(port.handle, &dcb));
     QVERIFY(setTimeouts(port.handle, 0, 0, 0));
 
+    // Started before the writer, so the last piece cannot come before 45 ms
+    // on this clock however late the read itself begins.
+    QElapsedTimer timer;
+    timer.start();
     std::thread writer([&] {
         for (const char *piece : {"ab", "cd", "ef"}) {
             std::this_thread::sleep_for(15ms);
-            pty.sendFromInstrument(QByteArray(piece));
+            pty.write(QByteArray(piece));
         }
     });
-    QElapsedTimer timer;
-    timer.start();
     char buffer[6];
     DWORD got = 0;
     const BOOL ok = ReadFile(port.handle, buffer, sizeof buffer, &got, nullptr);
@@ -682,7 +563,7 @@ void TestWin32ApiPosix::allByteValuesBothWays()
 {
     PtyPair pty;
     QVERIFY(pty.isValid());
-    PortGuard port(openPort(pty.slavePath));
+    PortGuard port(openPort(pty.slavePath()));
     QVERIFY(port.handle != INVALID_HANDLE_VALUE);
     DCB dcb = downloadDcb(port.handle);
     QVERIFY(SetCommState(port.handle, &dcb));
@@ -695,9 +576,9 @@ void TestWin32ApiPosix::allByteValuesBothWays()
     DWORD written = 0;
     QVERIFY(WriteFile(port.handle, all.constData(), DWORD(all.size()), &written, nullptr));
     QCOMPARE(written, DWORD(all.size()));
-    QCOMPARE(pty.receiveAtInstrument(all.size()), all);
+    QCOMPARE(pty.read(all.size()), all);
 
-    QVERIFY(pty.sendFromInstrument(all));
+    QVERIFY(pty.write(all));
     QByteArray received;
     QElapsedTimer timer;
     timer.start();
@@ -714,7 +595,7 @@ void TestWin32ApiPosix::writeTimeoutReturnsPartialCount()
 {
     PtyPair pty;
     QVERIFY(pty.isValid());
-    PortGuard port(openPort(pty.slavePath));
+    PortGuard port(openPort(pty.slavePath()));
     QVERIFY(port.handle != INVALID_HANDLE_VALUE);
     DCB dcb = downloadDcb(port.handle);
     QVERIFY(SetCommState(port.handle, &dcb));
@@ -742,7 +623,7 @@ void TestWin32ApiPosix::flushSendsAndReturns()
 {
     PtyPair pty;
     QVERIFY(pty.isValid());
-    PortGuard port(openPort(pty.slavePath));
+    PortGuard port(openPort(pty.slavePath()));
     QVERIFY(port.handle != INVALID_HANDLE_VALUE);
     DCB dcb = downloadDcb(port.handle);
     QVERIFY(SetCommState(port.handle, &dcb));
@@ -756,20 +637,20 @@ void TestWin32ApiPosix::flushSendsAndReturns()
     QVERIFY(FlushFileBuffers(port.handle));
     QVERIFY2(timer.elapsed() < 2000, qPrintable(QString::number(timer.elapsed())));
     // Flushing sends; it does not throw the bytes away.
-    QCOMPARE(pty.receiveAtInstrument(command.size()), command);
+    QCOMPARE(pty.read(command.size()), command);
 }
 
 void TestWin32ApiPosix::purgeDropsWaitingInput()
 {
     PtyPair pty;
     QVERIFY(pty.isValid());
-    PortGuard port(openPort(pty.slavePath));
+    PortGuard port(openPort(pty.slavePath()));
     QVERIFY(port.handle != INVALID_HANDLE_VALUE);
     DCB dcb = downloadDcb(port.handle);
     QVERIFY(SetCommState(port.handle, &dcb));
     QVERIFY(setTimeouts(port.handle, MAXDWORD, 0, 0));
 
-    QVERIFY(pty.sendFromInstrument(QByteArrayLiteral("stale")));
+    QVERIFY(pty.write(QByteArrayLiteral("stale")));
     QVERIFY(pty.portHasInput());
     QVERIFY(PurgeComm(port.handle, PURGE_TXABORT | PURGE_RXABORT | PURGE_TXCLEAR | PURGE_RXCLEAR));
 
@@ -779,7 +660,7 @@ void TestWin32ApiPosix::purgeDropsWaitingInput()
     QCOMPARE(got, DWORD(0));
 
     // Input after the purge comes through as usual.
-    QVERIFY(pty.sendFromInstrument(QByteArrayLiteral("fresh")));
+    QVERIFY(pty.write(QByteArrayLiteral("fresh")));
     QVERIFY(pty.portHasInput());
     QVERIFY(ReadFile(port.handle, buffer, sizeof buffer, &got, nullptr));
     QCOMPARE(QByteArray(buffer, int(got)), QByteArrayLiteral("fresh"));
@@ -788,20 +669,24 @@ void TestWin32ApiPosix::purgeDropsWaitingInput()
     QCOMPARE(GetLastError(), ERROR_INVALID_PARAMETER);
 }
 
-void TestWin32ApiPosix::hangUpFailsReadAndWrite()
+// The error the layer maps a hang-up to, in every read mode and for writes;
+// what the device makes of it is the device's own test.
+void TestWin32ApiPosix::hangUpIsDeviceNotConnected()
 {
     PtyPair pty;
     QVERIFY(pty.isValid());
-    PortGuard port(openPort(pty.slavePath));
+    PortGuard port(openPort(pty.slavePath()));
     QVERIFY(port.handle != INVALID_HANDLE_VALUE);
     DCB dcb = downloadDcb(port.handle);
     QVERIFY(SetCommState(port.handle, &dcb));
-    QVERIFY(setTimeouts(port.handle, MAXDWORD, MAXDWORD, 50, 1, 50));
+    // A read time-out far beyond the bound below, so that waiting it out
+    // cannot pass for failing at once.
+    QVERIFY(setTimeouts(port.handle, MAXDWORD, MAXDWORD, 5000, 1, 50));
 
     pty.closeMaster();
     // What the layer builds on: the port side sees a hang-up, not silence.
-    pollfd pfd{pty.slave, POLLIN, 0};
-    QCOMPARE(::poll(&pfd, 1, 0), 1);
+    pollfd pfd{pty.slave(), POLLIN, 0};
+    QCOMPARE(::poll(&pfd, 1, 5000), 1);
     QVERIFY(pfd.revents & POLLHUP);
 
     for (int i = 0; i < 3; ++i) {
@@ -814,7 +699,7 @@ void TestWin32ApiPosix::hangUpFailsReadAndWrite()
         QCOMPARE(got, DWORD(0));
         QCOMPARE(GetLastError(), ERROR_DEVICE_NOT_CONNECTED);
         QVERIFY(cvLastSystemErrorNumber() != 0);
-        QVERIFY2(timer.elapsed() < 1000, qPrintable(QString::number(timer.elapsed())));
+        QVERIFY2(timer.elapsed() < 2500, qPrintable(QString::number(timer.elapsed())));
     }
 
     // The other read modes see it too.
@@ -835,7 +720,7 @@ void TestWin32ApiPosix::timeoutsStayWithHandle()
 {
     PtyPair pty;
     QVERIFY(pty.isValid());
-    PortGuard port(openPort(pty.slavePath));
+    PortGuard port(openPort(pty.slavePath()));
     QVERIFY(port.handle != INVALID_HANDLE_VALUE);
 
     COMMTIMEOUTS set{MAXDWORD, MAXDWORD, 50, 1, 50};

@@ -523,8 +523,10 @@ void TestWinSerialDeviceAsync::destructionStopsWorker()
         delete device;
     QVERIFY(worker.isNull());
 
-    // Signals still queued for the dead device go nowhere.
-    QTest::qWait(150);
+    // The worker has ended, so all it sent is queued by now; delivering it
+    // to the dead device would crash here.
+    QCoreApplication::sendPostedEvents();
+    QCoreApplication::processEvents();
     WinSerialDevice probe(peer.portName());
     QVERIFY(probe.open(QIODevice::ReadWrite, 50, 50));
 }
@@ -556,8 +558,9 @@ void TestWinSerialDeviceAsync::hangUpEndsTheReadChannel()
     // the caller's to close.
     QCOMPARE(device.readAll(), QByteArray("last"));
     QVERIFY(device.isOpen());
+    // Refused, and no worker started for it: nothing more will cycle.
     QVERIFY(!device.open(QIODevice::ReadWrite));
-    QTest::qWait(200);
+    QVERIFY(!workerOf(device)->isRunning());
     QCOMPARE(log.count(), timeoutsAfter);
     QCOMPARE(finished.count(), 1);
     device.close();

@@ -353,7 +353,9 @@ void TestWinSerialDevice::silentReadTimesOut()
         char buffer[1024];
         qint64 elapsed = 0;
         QCOMPARE(timedRead(device, buffer, sizeof buffer, &elapsed), 0);
-        QVERIFY2(elapsed >= 50, qPrintable(QString::number(elapsed)));
+        // The whole time-out, less what a coarse system timer may round off;
+        // and it returns.
+        QVERIFY2(elapsed >= 45, qPrintable(QString::number(elapsed)));
         QVERIFY2(elapsed < 2000, qPrintable(QString::number(elapsed)));
         durations << elapsed;
     }
@@ -403,7 +405,8 @@ void TestWinSerialDevice::readWakesAtFirstByte()
     QVERIFY(device.open(QIODevice::ReadWrite, 50, 50));
 
     // The clock starts before the sender, so the byte cannot come before
-    // 200 ms on it however late the read begins.
+    // 200 ms on it however late the read begins (less a coarse system
+    // timer's tick or two, on Windows).
     QElapsedTimer clock;
     clock.start();
     std::thread sender([&peer] {
@@ -416,7 +419,7 @@ void TestWinSerialDevice::readWakesAtFirstByte()
     sender.join();
     QCOMPARE(n, 1);
     QCOMPARE(buffer[0], 'x');
-    QVERIFY2(elapsed >= 200, qPrintable(QString::number(elapsed)));
+    QVERIFY2(elapsed >= 150, qPrintable(QString::number(elapsed)));
     // Wine returns from a read under {MAXDWORD, MAXDWORD, n} only when n ms
     // are up, bytes or not.
     if (LinePeer::underWine())

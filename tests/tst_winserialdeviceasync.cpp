@@ -241,8 +241,9 @@ void TestWinSerialDeviceAsync::silentLineCadence()
     for (qsizetype i = 1; i < times.size(); ++i)
         intervals << times.at(i) - times.at(i - 1);
     std::sort(intervals.begin(), intervals.end());
-    // Each silent cycle holds one full read time-out.
-    QVERIFY2(intervals.first() >= 49'000'000, qPrintable(QString::number(intervals.first())));
+    // Each silent cycle holds one full read time-out (less what a coarse
+    // system timer may round off).
+    QVERIFY2(intervals.first() >= 45'000'000, qPrintable(QString::number(intervals.first())));
     QVERIFY(timeouts.count() >= 2);
     QCOMPARE(readyRead.count(), 0);
     // A quiet line is not a lost device.

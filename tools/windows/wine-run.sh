@@ -44,7 +44,13 @@ if [ -n "${CV_QTEST:-}" ]; then
     log=$(mktemp)
     out=$(mktemp)
     cleanup+=("cat '$out' '$log'; rm -f '$log' '$out'")
-    wine "$@" -o "Z:$log,txt" >"$out" 2>&1 </dev/null
+    rc=0
+    wine "$@" -o "Z:$log,txt" >"$out" 2>&1 </dev/null || rc=$?
+    # A failure that leaves no trace at all is otherwise a blank in ctest's log.
+    if [ "$rc" -ne 0 ] && [ ! -s "$out" ] && [ ! -s "$log" ]; then
+        echo "wine-run: $1 ended with code $rc and wrote nothing" >&2
+    fi
+    exit "$rc"
 else
     wine "$@"
 fi

@@ -1,10 +1,14 @@
 #include "linepeer.h"
 
+#include "downloadline.h"
+#include "serialportsettings.h"
+
 #include <windows.h>
 
 #include <QDeadlineTimer>
 
 #include <algorithm>
+#include <memory>
 #include <string>
 
 namespace {
@@ -32,24 +36,10 @@ LinePeer::LinePeer() : d(std::make_unique<Private>())
                                 OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (handle == INVALID_HANDLE_VALUE)
         return;
-    DCB dcb{};
-    dcb.DCBlength = sizeof dcb;
-    bool ready = GetCommState(handle, &dcb);
-    dcb.BaudRate = 9600;
-    dcb.ByteSize = 8;
-    dcb.Parity = NOPARITY;
-    dcb.StopBits = ONESTOPBIT;
-    dcb.fBinary = 1;
-    dcb.fParity = 0;
-    dcb.fOutxCtsFlow = 0;
-    dcb.fOutxDsrFlow = 0;
-    dcb.fDsrSensitivity = 0;
-    dcb.fOutX = 0;
-    dcb.fInX = 0;
-    dcb.fErrorChar = 0;
-    dcb.fNull = 0;
-    dcb.fAbortOnError = 0;
-    ready = ready && SetCommState(handle, &dcb);
+    // The far end runs the line the download runs.
+    const std::unique_ptr<Cv::SerialPortSettings> settings(Cv::downloadLineSettings());
+    DCB dcb = settings->image();
+    bool ready = SetCommState(handle, &dcb);
     // Bytes an earlier case left on the cable are not this case's.
     ready =
         ready && PurgeComm(handle, PURGE_RXABORT | PURGE_RXCLEAR | PURGE_TXABORT | PURGE_TXCLEAR);

@@ -107,20 +107,14 @@ private:
         QDeadlineTimer deadline(timeoutMs);
         QByteArray data;
         char buffer[4096];
-        while (data.size() < count) {
-            // The port's end blocks; it is only read once it has input.
-            if (fd == slaveFd && !waitUntilReady(fd, deadline))
-                break;
+        // Read only once poll says so: the port's end blocks.
+        while (data.size() < count && waitUntilReady(fd, deadline)) {
             const ssize_t n =
                 ::read(fd, buffer, std::min<size_t>(sizeof buffer, size_t(count - data.size())));
-            if (n > 0) {
+            if (n > 0)
                 data.append(buffer, n);
-                continue;
-            }
-            if (n == -1 && errno != EAGAIN && errno != EINTR)
-                break;
-            if (fd == masterFd && !waitFor(fd, POLLIN, deadline))
-                break;
+            else if (n == 0 || (errno != EAGAIN && errno != EINTR))
+                break; // hung up
         }
         return data;
     }

@@ -1,7 +1,8 @@
 #pragma once
 
-// Test fixtures for the serial tests: the line settings of a download, a
-// capture of standard error, and a log of the debug channel.
+// Test fixtures for the serial tests: a capture of standard error and a log
+// of the debug channel; the line settings of a download come from the
+// program's own downloadLineSettings().
 
 #include "downloadline.h"
 #include "serialportsettings.h"
@@ -12,13 +13,6 @@
 #include <QMutexLocker>
 #include <QString>
 #include <QStringList>
-
-
-// The line settings of a download, as the window makes them.
-inline Cv::SerialPortSettings *downloadSettings()
-{
-    return Cv::downloadLineSettings();
-}
 
 // Collects the debug channel while it lives; messages may come from any thread.
 class DebugLog

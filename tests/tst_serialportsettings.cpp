@@ -287,7 +287,7 @@ void TestSerialPortSettings::applySingleField()
 
 void TestSerialPortSettings::applyDownloadSettings()
 {
-    const std::unique_ptr<SerialPortSettings> record(downloadSettings());
+    const std::unique_ptr<SerialPortSettings> record(Cv::downloadLineSettings());
     const SerialPortSettings &s = *record;
     QCOMPARE(s.assignedFields(), 0x027f3fffu);
 

@@ -1,4 +1,6 @@
+#include "downloadline.h"
 #include "ptypair.h"
+#include "serialportsettings.h"
 #include "win32api.h"
 
 #include <QDir>
@@ -12,6 +14,7 @@
 #include <chrono>
 #include <climits>
 #include <cstring>
+#include <memory>
 #include <thread>
 #include <vector>
 
@@ -45,27 +48,12 @@ public:
     HANDLE handle;
 };
 
-// The line as the download runs it.
-DCB downloadDcb(HANDLE h)
+// The line as the download runs it, every field from the program's own
+// settings.
+DCB downloadDcb()
 {
-    DCB dcb{};
-    dcb.DCBlength = sizeof(DCB);
-    GetCommState(h, &dcb);
-    dcb.BaudRate = 9600;
-    dcb.ByteSize = 8;
-    dcb.Parity = NOPARITY;
-    dcb.StopBits = ONESTOPBIT;
-    dcb.fBinary = 1;
-    dcb.fParity = 0;
-    dcb.fOutxCtsFlow = 0;
-    dcb.fOutxDsrFlow = 0;
-    dcb.fDtrControl = DTR_CONTROL_ENABLE;
-    dcb.fRtsControl = RTS_CONTROL_ENABLE;
-    dcb.fOutX = 0;
-    dcb.fInX = 0;
-    dcb.XonChar = 0x11;
-    dcb.XoffChar = 0x13;
-    return dcb;
+    const std::unique_ptr<Cv::SerialPortSettings> settings(Cv::downloadLineSettings());
+    return settings->image();
 }
 
 bool setTimeouts(HANDLE h, DWORD interval, DWORD multiplier, DWORD constant,
@@ -154,7 +142,7 @@ void TestWin32ApiPosix::setCommStateMakesRawLine()
 
     PortGuard port(openPort(pty.slavePath()));
     QVERIFY(port.handle != INVALID_HANDLE_VALUE);
-    DCB dcb = downloadDcb(port.handle);
+    DCB dcb = downloadDcb();
     QVERIFY(SetCommState(port.handle, &dcb));
 
     const termios line = pty.slaveTermios();
@@ -223,7 +211,7 @@ void TestWin32ApiPosix::lineSettingsRoundTrip()
 
     const bool lineCanTakeIt = ptyKeeps(cflag);
     const termios before = pty.slaveTermios();
-    DCB dcb = downloadDcb(port.handle);
+    DCB dcb = downloadDcb();
     dcb.BaudRate = baud;
     dcb.ByteSize = BYTE(byteSize);
     dcb.Parity = BYTE(parity);
@@ -296,7 +284,7 @@ void TestWin32ApiPosix::refusedDcbChangesNothing()
     const termios before = pty.slaveTermios();
 
     // Every other field would change the line if it were applied.
-    DCB dcb = downloadDcb(port.handle);
+    DCB dcb = downloadDcb();
     dcb.BaudRate = 115200;
     switch (field) {
     case 0:
@@ -470,7 +458,7 @@ void TestWin32ApiPosix::readModes()
     QVERIFY(pty.isValid());
     PortGuard port(openPort(pty.slavePath()));
     QVERIFY(port.handle != INVALID_HANDLE_VALUE);
-    DCB dcb = downloadDcb(port.handle);
+    DCB dcb = downloadDcb();
     QVERIFY(SetCommState(port.handle, &dcb));
     QVERIFY(setTimeouts(port.handle, interval, multiplier, constant));
 
@@ -508,7 +496,7 @@ void TestWin32ApiPosix::silentReadTakesTheTimeout()
     QVERIFY(pty.isValid());
     PortGuard port(openPort(pty.slavePath()));
     QVERIFY(port.handle != INVALID_HANDLE_VALUE);
-    DCB dcb = downloadDcb(port.handle);
+    DCB dcb = downloadDcb();
     QVERIFY(SetCommState(port.handle, &dcb));
     QVERIFY(setTimeouts(port.handle, MAXDWORD, MAXDWORD, 50, 1, 50));
 
@@ -535,7 +523,7 @@ void TestWin32ApiPosix::readBlocksUntilCount()
     QVERIFY(pty.isValid());
     PortGuard port(openPort(pty.slavePath()));
     QVERIFY(port.handle != INVALID_HANDLE_VALUE);
-    DCB dcb = downloadDcb(port.handle);
+    DCB dcb = downloadDcb();
     QVERIFY(SetCommState(port.handle, &dcb));
     QVERIFY(setTimeouts(port.handle, 0, 0, 0));
 
@@ -565,7 +553,7 @@ void TestWin32ApiPosix::allByteValuesBothWays()
     QVERIFY(pty.isValid());
     PortGuard port(openPort(pty.slavePath()));
     QVERIFY(port.handle != INVALID_HANDLE_VALUE);
-    DCB dcb = downloadDcb(port.handle);
+    DCB dcb = downloadDcb();
     QVERIFY(SetCommState(port.handle, &dcb));
     QVERIFY(setTimeouts(port.handle, MAXDWORD, MAXDWORD, 50, 1, 50));
 
@@ -597,7 +585,7 @@ void TestWin32ApiPosix::writeTimeoutReturnsPartialCount()
     QVERIFY(pty.isValid());
     PortGuard port(openPort(pty.slavePath()));
     QVERIFY(port.handle != INVALID_HANDLE_VALUE);
-    DCB dcb = downloadDcb(port.handle);
+    DCB dcb = downloadDcb();
     QVERIFY(SetCommState(port.handle, &dcb));
     QVERIFY(setTimeouts(port.handle, MAXDWORD, MAXDWORD, 50, 0, 100));
 
@@ -625,7 +613,7 @@ void TestWin32ApiPosix::flushSendsAndReturns()
     QVERIFY(pty.isValid());
     PortGuard port(openPort(pty.slavePath()));
     QVERIFY(port.handle != INVALID_HANDLE_VALUE);
-    DCB dcb = downloadDcb(port.handle);
+    DCB dcb = downloadDcb();
     QVERIFY(SetCommState(port.handle, &dcb));
     QVERIFY(setTimeouts(port.handle, MAXDWORD, MAXDWORD, 50, 1, 50));
 
@@ -646,7 +634,7 @@ void TestWin32ApiPosix::purgeDropsWaitingInput()
     QVERIFY(pty.isValid());
     PortGuard port(openPort(pty.slavePath()));
     QVERIFY(port.handle != INVALID_HANDLE_VALUE);
-    DCB dcb = downloadDcb(port.handle);
+    DCB dcb = downloadDcb();
     QVERIFY(SetCommState(port.handle, &dcb));
     QVERIFY(setTimeouts(port.handle, MAXDWORD, 0, 0));
 
@@ -677,7 +665,7 @@ void TestWin32ApiPosix::hangUpIsDeviceNotConnected()
     QVERIFY(pty.isValid());
     PortGuard port(openPort(pty.slavePath()));
     QVERIFY(port.handle != INVALID_HANDLE_VALUE);
-    DCB dcb = downloadDcb(port.handle);
+    DCB dcb = downloadDcb();
     QVERIFY(SetCommState(port.handle, &dcb));
     // A read time-out far beyond the bound below, so that waiting it out
     // cannot pass for failing at once.

@@ -134,7 +134,7 @@ void TestWinSerialDevice::openAppliesDownloadSettings()
     DebugLog log;
     {
         HookedDevice device(peer.portName());
-        device.setSettings(downloadSettings());
+        device.setSettings(Cv::downloadLineSettings());
         QVERIFY(device.open(QIODevice::ReadWrite, 50, 50));
         QVERIFY(device.isOpen());
         QCOMPARE(device.openMode(), QIODevice::ReadWrite);
@@ -193,7 +193,7 @@ void TestWinSerialDevice::hooksRunInOrder()
     LinePeer peer;
     QVERIFY(peer.isValid());
     HookedDevice device(peer.portName());
-    device.setSettings(downloadSettings());
+    device.setSettings(Cv::downloadLineSettings());
     device.baudRateOverride = 4800;
     QVERIFY(device.open(QIODevice::ReadWrite, 70, 30));
 
@@ -216,7 +216,7 @@ void TestWinSerialDevice::reopenAppliesSettingsAgain()
     LinePeer peer;
     QVERIFY(peer.isValid());
     HookedDevice device(peer.portName());
-    device.setSettings(downloadSettings());
+    device.setSettings(Cv::downloadLineSettings());
     QVERIFY(device.open(QIODevice::ReadWrite, 50, 50));
     device.close();
     QVERIFY(!device.isOpen());
@@ -322,7 +322,7 @@ void TestWinSerialDevice::invalidSettingIsRefused()
     LinePeer peer;
     QVERIFY(peer.isValid());
     WinSerialDevice device(peer.portName());
-    auto *settings = downloadSettings();
+    auto *settings = Cv::downloadLineSettings();
     settings->setByteSize(3);
     device.setSettings(settings);
     StderrCapture capture;
@@ -335,7 +335,7 @@ void TestWinSerialDevice::invalidSettingIsRefused()
         QEXPECT_FAIL("", "Wine refuses a data size of 3 with error 50, Windows with 87", Continue);
     QCOMPARE(device.lastErrorCode(), ERROR_INVALID_PARAMETER);
 
-    device.setSettings(downloadSettings());
+    device.setSettings(Cv::downloadLineSettings());
     QVERIFY(device.open(QIODevice::ReadWrite, 50, 50));
 }
 
@@ -344,7 +344,7 @@ void TestWinSerialDevice::silentReadTimesOut()
     LinePeer peer;
     QVERIFY(peer.isValid());
     WinSerialDevice device(peer.portName());
-    device.setSettings(downloadSettings());
+    device.setSettings(Cv::downloadLineSettings());
     QVERIFY(device.open(QIODevice::ReadWrite, 50, 50));
     QSignalSpy readyRead(&device, &QIODevice::readyRead);
 
@@ -378,7 +378,7 @@ void TestWinSerialDevice::waitingBytesReturnAtOnce()
     // A long time-out makes "at once" tell apart from "after the time-out",
     // however loaded the machine.
     HookedDevice device(peer.portName());
-    device.setSettings(downloadSettings());
+    device.setSettings(Cv::downloadLineSettings());
     device.readTimeoutOverride = 3000;
     QVERIFY(device.open(QIODevice::ReadWrite, 50, 50));
     QSignalSpy readyRead(&device, &QIODevice::readyRead);
@@ -400,7 +400,7 @@ void TestWinSerialDevice::readWakesAtFirstByte()
     LinePeer peer;
     QVERIFY(peer.isValid());
     HookedDevice device(peer.portName());
-    device.setSettings(downloadSettings());
+    device.setSettings(Cv::downloadLineSettings());
     device.readTimeoutOverride = 5000;
     QVERIFY(device.open(QIODevice::ReadWrite, 50, 50));
 
@@ -433,7 +433,7 @@ void TestWinSerialDevice::writeSendsEveryByteValue()
     LinePeer peer;
     QVERIFY(peer.isValid());
     WinSerialDevice device(peer.portName());
-    device.setSettings(downloadSettings());
+    device.setSettings(Cv::downloadLineSettings());
     QVERIFY(device.open(QIODevice::ReadWrite, 50, 50));
 
     QByteArray all(256, 0);
@@ -448,7 +448,7 @@ void TestWinSerialDevice::hangUpFailsReadAndWrite()
     LinePeer peer;
     QVERIFY(peer.isValid());
     WinSerialDevice device(peer.portName());
-    device.setSettings(downloadSettings());
+    device.setSettings(Cv::downloadLineSettings());
     QVERIFY(device.open(QIODevice::ReadWrite, 50, 50));
     if (!peer.hangUp())
         QSKIP("This peer cannot hang up the line");

@@ -189,7 +189,7 @@ void TestWinSerialDeviceAsync::commandsGoOutInOrder()
     LinePeer peer;
     QVERIFY(peer.isValid());
     WinSerialDeviceAsync device(nullptr, peer.portName());
-    device.setSettings(downloadSettings());
+    device.setSettings(Cv::downloadLineSettings());
     QVERIFY(device.open(QIODevice::ReadWrite));
     QCOMPARE(device.openMode(), QIODevice::ReadWrite | QIODevice::Unbuffered);
     QSignalSpy written(&device, &QIODevice::bytesWritten);
@@ -221,7 +221,7 @@ void TestWinSerialDeviceAsync::silentLineCadence()
     LinePeer peer;
     QVERIFY(peer.isValid());
     WinSerialDeviceAsync device(nullptr, peer.portName());
-    device.setSettings(downloadSettings());
+    device.setSettings(Cv::downloadLineSettings());
     QSignalSpy timeouts(&device, &WinSerialDeviceAsync::readTimeOut);
     QSignalSpy readyRead(&device, &QIODevice::readyRead);
     QSignalSpy finished(&device, &QIODevice::readChannelFinished);
@@ -277,7 +277,7 @@ void TestWinSerialDeviceAsync::receivedBytesArriveWholeAndInOrder()
     LinePeer peer;
     QVERIFY(peer.isValid());
     WinSerialDeviceAsync device(nullptr, peer.portName());
-    device.setSettings(downloadSettings());
+    device.setSettings(Cv::downloadLineSettings());
     QByteArray received;
     connect(&device, &QIODevice::readyRead, this,
             [&device, &received] { received += device.readAll(); });
@@ -305,7 +305,7 @@ void TestWinSerialDeviceAsync::partialReadsAndLines()
     LinePeer peer;
     QVERIFY(peer.isValid());
     WinSerialDeviceAsync device(nullptr, peer.portName());
-    device.setSettings(downloadSettings());
+    device.setSettings(Cv::downloadLineSettings());
     QVERIFY(device.open(QIODevice::ReadWrite));
 
     QVERIFY(peer.write("0123456789"));
@@ -343,7 +343,7 @@ void TestWinSerialDeviceAsync::waitOperationsFollowTheWorker()
     LinePeer peer;
     QVERIFY(peer.isValid());
     WinSerialDeviceAsync device(nullptr, peer.portName());
-    device.setSettings(downloadSettings());
+    device.setSettings(Cv::downloadLineSettings());
     QVERIFY(device.waitForReadyRead(0));
     QVERIFY(device.waitForBytesWritten(0));
 
@@ -364,7 +364,7 @@ void TestWinSerialDeviceAsync::secondOpenIsRefused()
     LinePeer peer;
     QVERIFY(peer.isValid());
     WinSerialDeviceAsync device(nullptr, peer.portName());
-    device.setSettings(downloadSettings());
+    device.setSettings(Cv::downloadLineSettings());
     QVERIFY(device.open(QIODevice::ReadWrite));
     DebugLog log;
     QVERIFY(!device.open(QIODevice::ReadOnly));
@@ -405,7 +405,7 @@ void TestWinSerialDeviceAsync::openFailurePassesReasonOn()
         QVERIFY(holder.open(QIODevice::ReadWrite, 50, 50));
 
     WinSerialDeviceAsync device(nullptr, path);
-    device.setSettings(downloadSettings());
+    device.setSettings(Cv::downloadLineSettings());
     QCOMPARE(device.lastErrorCode(), DWORD(ERROR_SUCCESS));
     QCOMPARE(device.lastSystemError(), 0);
 
@@ -449,7 +449,7 @@ void TestWinSerialDeviceAsync::closeRightAfterOpenEndsWorker()
     LinePeer peer;
     QVERIFY(peer.isValid());
     WinSerialDeviceAsync device(nullptr, peer.portName());
-    device.setSettings(downloadSettings());
+    device.setSettings(Cv::downloadLineSettings());
     // A close before the worker's first cycle must still end it; one that was
     // lost would leave close() waiting for good.
     qint64 slowest = 0;
@@ -470,7 +470,7 @@ void TestWinSerialDeviceAsync::closeDuringReadIsPrompt()
     LinePeer peer;
     QVERIFY(peer.isValid());
     WinSerialDeviceAsync device(nullptr, peer.portName());
-    device.setSettings(downloadSettings());
+    device.setSettings(Cv::downloadLineSettings());
     QSignalSpy timeouts(&device, &WinSerialDeviceAsync::readTimeOut);
     QVERIFY(device.open(QIODevice::ReadWrite));
     QVERIFY(timeouts.wait(10000));
@@ -511,7 +511,7 @@ void TestWinSerialDeviceAsync::destructionStopsWorker()
     QVERIFY(peer.isValid());
     auto parent = std::make_unique<QObject>();
     auto *device = new WinSerialDeviceAsync(parent.get(), peer.portName());
-    device->setSettings(downloadSettings());
+    device->setSettings(Cv::downloadLineSettings());
     QPointer<WorkerThread> worker = workerOf(*device);
     QSignalSpy timeouts(device, &WinSerialDeviceAsync::readTimeOut);
     QVERIFY(device->open(QIODevice::ReadWrite));
@@ -537,7 +537,7 @@ void TestWinSerialDeviceAsync::hangUpEndsTheReadChannel()
     LinePeer peer;
     QVERIFY(peer.isValid());
     WinSerialDeviceAsync device(nullptr, peer.portName());
-    device.setSettings(downloadSettings());
+    device.setSettings(Cv::downloadLineSettings());
     EmissionLog log(workerOf(device), &WorkerThread::readTimeOut);
     QSignalSpy readyRead(&device, &QIODevice::readyRead);
     QSignalSpy finished(&device, &QIODevice::readChannelFinished);

@@ -2,21 +2,28 @@
 
 #include <QString>
 
-// A plain reader of a port (`cat`) in a process of its own, for the tests of a
-// port another program holds. Started with fork and exec only: a process with
-// threads may do nothing else in between (sanitizers check that).
+// Another program on a port, in a process of its own, for the tests of a port
+// that is taken: a plain reader (`cat`), or one that only holds it open
+// without a lock and without reading, as a terminal program or a modem
+// service may. Started with posix_spawn, which does not copy the test's
+// memory: forking a large sanitizer process on a busy machine takes seconds.
 class ReaderProcess
 {
 public:
-    explicit ReaderProcess(const QString &path);
+    enum Kind { Reads, HoldsOnly };
+    explicit ReaderProcess(const QString &path, Kind kind = Reads);
     ~ReaderProcess();
     ReaderProcess(const ReaderProcess &) = delete;
     ReaderProcess &operator=(const ReaderProcess &) = delete;
 
-    // The process id, or -1 where no reader could be started (not on Windows).
+    // The process id, or -1 where none could be started (not on Windows).
     qint64 pid() const { return m_pid; }
+    // Whether the process has the port open yet; it may take a while to
+    // start on a loaded machine.
+    bool hasOpened() const;
     void stop();
 
 private:
+    QString m_path;
     qint64 m_pid = -1;
 };

@@ -1,5 +1,7 @@
 #include "mainwindow.h"
+#include "modalguard.h"
 #include "portwatcher.h"
+#include "readerprocess.h"
 #include "ptypair.h"
 #include "serialfixtures.h"
 #include "settingskeys.h"
@@ -29,9 +31,9 @@
 #include <chrono>
 #include <csignal>
 #include <functional>
+#include <memory>
 #include <sys/file.h>
 #include <sys/resource.h>
-#include <sys/wait.h>
 #include <thread>
 
 namespace {
@@ -55,6 +57,8 @@ void usePort(MainWindow &window, const QString &openName)
 // inside the dialog's own event loop.
 class ModalAnswers : public QObject
 {
+    ModalGuard::Answerer answerer;
+
 public:
     explicit ModalAnswers(std::function<void(QWidget *)> answer) : answer(std::move(answer))
     {
@@ -147,30 +151,6 @@ QString counterText(const MainWindow &window)
             return label->text();
     }
     return {};
-}
-
-// A program that holds the port open without a lock and without reading it,
-// as a terminal program or a modem service may: started with fork and exec
-// only, as a process with threads may do nothing else in between.
-pid_t startHolder(const QString &path)
-{
-    const QByteArray file = QFile::encodeName(path);
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-        const int fd = ::open(file.constData(), O_RDONLY | O_NOCTTY);
-        if (fd < 0 || ::dup2(fd, STDIN_FILENO) < 0)
-            ::_exit(126);
-        ::execlp("sleep", "sleep", "60", static_cast<char *>(nullptr));
-        ::_exit(127);
-    }
-    return pid;
-}
-
-void stopHolder(pid_t pid)
-{
-    ::kill(pid, SIGKILL);
-    while (::waitpid(pid, nullptr, 0) < 0 && errno == EINTR) {
-    }
 }
 
 bool deviceGone(const MainWindow &window)
@@ -285,6 +265,9 @@ private:
 
 void TestDownload::initTestCase()
 {
+    // Boxes are answered by the ModalAnswers of each case; one that comes
+    // where none is waiting ends the run with its text.
+    static ModalGuard guard;
     QVERIFY(dir.isValid());
     // Save dialogs must not wander into the user's folders.
     QSettings().clear();
@@ -631,20 +614,13 @@ void TestDownload::connectionFailureSaysWhy()
     QVERIFY(receive(window, pty, "old\r\n"));
 
     int holder = -1;
-    pid_t reader = 0;
+    std::unique_ptr<ReaderProcess> reader;
     if (situation == QLatin1String("unlocked")) {
-        reader = startHolder(pty.slavePath());
-        QVERIFY(reader > 0);
-        const QString fds = QStringLiteral("/proc/%1/fd").arg(reader);
-        const auto opened = [&] {
-            for (const QString &fd : QDir(fds).entryList(QDir::AllEntries | QDir::System)) {
-                if (QFile::symLinkTarget(fds + QLatin1Char('/') + fd) == pty.slavePath())
-                    return true;
-            }
-            return false;
-        };
-        QTRY_VERIFY(opened());
-        advice += QStringLiteral("%1)\n\nClose that program and try again.").arg(reader);
+        reader = std::make_unique<ReaderProcess>(pty.slavePath(), ReaderProcess::HoldsOnly);
+        QVERIFY(reader->pid() > 0);
+        // A process may take long to start on a busy machine.
+        QTRY_VERIFY_WITH_TIMEOUT(reader->hasOpened(), 60000);
+        advice += QStringLiteral("%1)\n\nClose that program and try again.").arg(reader->pid());
         usePort(window, pty.slavePath());
     } else if (situation == QLatin1String("missing")) {
         usePort(window, dir.filePath(QStringLiteral("ttyUSB9")));
@@ -666,8 +642,8 @@ void TestDownload::connectionFailureSaysWhy()
     child<QPushButton>(window, "downloadBtn")->click();
     if (holder >= 0)
         ::close(holder);
-    if (reader > 0)
-        stopHolder(reader);
+    if (reader)
+        reader->stop();
 
     QCOMPARE(box.count("QMessageBox"), 2);
     QCOMPARE(box.texts.at(2),

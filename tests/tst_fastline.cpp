@@ -2,6 +2,7 @@
 // bounded steps, shows everything before the save dialog, and the busy
 // indicator keeps moving at a low frame rate while a download waits.
 #include "mainwindow.h"
+#include "modalguard.h"
 #include "ptypair.h"
 #include "serialfixtures.h"
 #include "winserialdeviceasync.h"
@@ -18,6 +19,7 @@
 #include <QtTest>
 
 #include <atomic>
+#include <memory>
 #include <ctime>
 #include <thread>
 
@@ -141,12 +143,23 @@ class TestFastLine : public QObject
     Q_OBJECT
 
 private slots:
+    void initTestCase();
     void burstIsWholeInThePaneWhenTheDialogComes();
     void cancelShowsEverythingKeptInTurns();
     void endlessLineCostsLikeShortLines();
     void paneKeepsTheNewestRecords();
     void busyIndicatorMovesAtALowFrameRate();
+
+private:
+    std::unique_ptr<ModalGuard> guard;
 };
+
+// Every case here ends in the save dialog; a message box means the
+// download itself failed.
+void TestFastLine::initTestCase()
+{
+    guard = std::make_unique<ModalGuard>();
+}
 
 void TestFastLine::burstIsWholeInThePaneWhenTheDialogComes()
 {

@@ -5,7 +5,8 @@
 //   lines80 / nobreak  a fast transfer of the same characters in lines of 80,
 //             or as one line without end: time until the pane shows it
 //   cancel    Cancel pressed halfway through a transfer without line breaks
-//   endless   a tester that never stops: Cancel after BYTES, then the save
+//   endless   a tester that never stops (4x BYTES sent): the window stops by
+//             itself at its limit, then the save
 //   pane      the memory reference: the same text in a bare read-only pane
 //   document  the same text in a text document with no view
 // Results go to the file named by CV_BENCH_OUT.
@@ -25,6 +26,7 @@
 #include <QEventLoop>
 #include <QFileInfo>
 #include <QLabel>
+#include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QProcess>
 #include <QPushButton>
@@ -260,6 +262,8 @@ bool paneEndsWith(const QTextDocument *document, const QString &tail)
 // dialog; with it, Cancel pressed once the window keeps that many bytes, how
 // long Cancel takes to be answered, the save of what was kept, and the peak
 // memory.
+// cancelAt: 0 for the whole transfer, > 0 to press Cancel once that much is
+// kept, < 0 to wait until the window stops the download by itself.
 int throughWindow(Results &results, qint64 size, Payload::Shape shape, qint64 cancelAt)
 {
     PtyPair pty;
@@ -270,7 +274,7 @@ int throughWindow(Results &results, qint64 size, Payload::Shape shape, qint64 ca
     ::cfmakeraw(&raw);
     ::tcsetattr(pty.slave(), TCSANOW, &raw);
     const Payload payload(size, shape);
-    const QString tail = cancelAt > 0 ? QString() : shownTail(payload, 256);
+    const QString tail = cancelAt != 0 ? QString() : shownTail(payload, 256);
 
     const QString path = dir.filePath(QStringLiteral("transfer.csv"));
     MainWindow window;
@@ -315,6 +319,27 @@ int throughWindow(Results &results, qint64 size, Payload::Shape shape, qint64 ca
         QMetaObject::invokeMethod(&window, "saveFile");
         results[QStringLiteral("kept")] = QString::number(kept);
         results[QStringLiteral("cancel_ns")] = QString::number(answered - pressed);
+        results[QStringLiteral("saved")] = QString::number(QFileInfo(path).size());
+        results[QStringLiteral("prefix_exact")] = QString::number(payload.startsFile(path));
+    } else if (cancelAt < 0) {
+        // The window's own stop ends in a box that says why.
+        qint64 boxShown = 0;
+        QTimer boxes;
+        QObject::connect(&boxes, &QTimer::timeout, &window, [&] {
+            if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
+                boxShown = monotonicNs();
+                stall = heartbeat.longestGapNs();
+                box->close();
+            }
+        });
+        boxes.start(5);
+        if (!waitUntil([&] { return boxShown != 0; }, 600000))
+            return 3;
+        writer.stop(pty);
+        const qint64 kept = counted(counter);
+        QMetaObject::invokeMethod(&window, "saveFile");
+        results[QStringLiteral("kept")] = QString::number(kept);
+        results[QStringLiteral("box_ns")] = QString::number(boxShown - start);
         results[QStringLiteral("saved")] = QString::number(QFileInfo(path).size());
         results[QStringLiteral("prefix_exact")] = QString::number(payload.startsFile(path));
     } else {
@@ -502,7 +527,7 @@ int main(int argc, char **argv)
     else if (mode == QLatin1String("cancel"))
         status = throughWindow(results, bytes, Payload::Shape::NoBreak, bytes / 2);
     else if (mode == QLatin1String("endless"))
-        status = throughWindow(results, 4 * bytes, Payload::Shape::Records, bytes);
+        status = throughWindow(results, 4 * bytes, Payload::Shape::Records, -1);
     else if (mode == QLatin1String("idle"))
         status = idle(results, args.value(2, QStringLiteral("20")).toInt());
     else

@@ -237,6 +237,7 @@ private slots:
     void byteCounterInPluralForms();
     void portListWaitsForTheDownloadToEnd();
     void escapeCancelsAndControlSSaves();
+    void keyboardDownloadsInARow();
     void statusBarReadableOnEveryPalette_data();
     void statusBarReadableOnEveryPalette();
 
@@ -1111,6 +1112,48 @@ void TestDownload::escapeCancelsAndControlSSaves()
 
     QTest::keyClick(&window, Qt::Key_S, Qt::ControlModifier);
     QTRY_COMPARE_WITH_TIMEOUT(answers.count("QFileDialog"), 1, 30000);
+}
+
+// Each download ends as a technician's often do: Escape, or the quiet line
+// and a save dialog that is cancelled; the next Alt+D lets the unsaved
+// records go. Every press must start a download, however many came before.
+void TestDownload::keyboardDownloadsInARow()
+{
+    MainWindow window;
+    window.show();
+    QVERIFY(QTest::qWaitForWindowActive(&window));
+    ModalAnswers answers([](QWidget *modal) { pressButton(modal, QMessageBox::Discard); });
+    // What a window manager does when a box closes; the test platform leaves
+    // no window active.
+    const auto activate = [&] {
+        QApplication::setActiveWindow(&window);
+        return QTest::qWaitForWindowActive(&window);
+    };
+
+    for (int i = 0; i < 50; ++i) {
+        PtyPair pty;
+        QVERIFY(pty.isValid());
+        usePort(window, pty.slavePath());
+        QVERIFY(activate());
+        QTest::keyClick(&window, Qt::Key_D, Qt::AltModifier);
+        // A mnemonic clicks its button from the event loop.
+        QTRY_VERIFY_WITH_TIMEOUT(child<QPushButton>(window, "cancelBtn")->isVisible(), 30000);
+        QVERIFY2(pty.read(25, 30000) == "SYST:REM\r\nMEM:DATA? ALL\r\n",
+                 qPrintable(QStringLiteral("download %1 did not start").arg(i + 1)));
+        QVERIFY(pty.write(QByteArray::number(i) + ",230.5\r\n"));
+        QTRY_VERIFY_WITH_TIMEOUT(!counterText(window).startsWith(QLatin1String("0 ")), 30000);
+        if (i % 10 == 9) {
+            const qsizetype dialogs = answers.count("QFileDialog");
+            QTRY_COMPARE_WITH_TIMEOUT(answers.count("QFileDialog"), dialogs + 1, 30000);
+        } else {
+            QVERIFY(activate());
+            QTest::keyClick(&window, Qt::Key_Escape);
+        }
+        QTRY_VERIFY_WITH_TIMEOUT(deviceGone(window) && !QApplication::activeModalWidget(), 30000);
+        QVERIFY(child<QPushButton>(window, "downloadBtn")->isVisible());
+    }
+    QCOMPARE(answers.count("QFileDialog"), 5);
+    QCOMPARE(answers.count("QMessageBox"), 49);
 }
 
 namespace {

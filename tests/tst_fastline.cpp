@@ -11,6 +11,7 @@
 #include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
@@ -51,10 +52,11 @@ QString shown(const QByteArray &bytes)
     return QString::fromLatin1(QByteArray(bytes).replace("\r", ""));
 }
 
+// The counter keeps its last count when the download ends and it is hidden.
 qint64 receivedCount(const MainWindow &window)
 {
     for (const QLabel *label : window.statusBar()->findChildren<QLabel *>()) {
-        if (label->isVisible() && label->text().endsWith(QLatin1String("bytes received")))
+        if (label->text().endsWith(QLatin1String("bytes received")))
             return label->text()
                 .section(QLatin1Char(' '), 0, 0)
                 .remove(QLatin1Char(','))
@@ -148,6 +150,7 @@ private slots:
     void cancelShowsEverythingKeptInTurns();
     void endlessLineCostsLikeShortLines();
     void paneKeepsTheNewestRecords();
+    void lineThatNeverPausesIsStoppedAtTheLimit();
     void busyIndicatorMovesAtALowFrameRate();
 
 private:
@@ -316,6 +319,53 @@ void TestFastLine::paneKeepsTheNewestRecords()
     QVERIFY(all.endsWith(kept));
     QVERIFY(all.at(all.size() - kept.size() - 1) == QLatin1Char('\n'));
     QVERIFY(child<QPushButton>(window, "saveBtn")->isVisible());
+}
+
+// A line that keeps sending far beyond a tester's memory: the download stops
+// as if cancelled, says why, and offers what came for saving.
+void TestFastLine::lineThatNeverPausesIsStoppedAtTheLimit()
+{
+    constexpr qint64 limit = 64 * 1024 * 1024;
+    PtyPair pty;
+    QVERIFY(pty.isValid());
+    MainWindow window;
+    window.show();
+    startDownload(window, pty);
+    QVERIFY(!pty.read(25).isEmpty());
+
+    QStringList boxes;
+    int fileDialogs = 0;
+    const ModalGuard::Answerer answering;
+    QTimer answer;
+    connect(&answer, &QTimer::timeout, this, [&] {
+        QWidget *modal = QApplication::activeModalWidget();
+        if (auto *box = qobject_cast<QMessageBox *>(modal))
+            boxes << box->text(), box->close();
+        else if (modal)
+            ++fileDialogs, modal->close();
+    });
+    answer.start(10);
+
+    std::atomic<bool> stop{false};
+    std::atomic<qint64> sent{0};
+    std::thread writer([&] {
+        const QByteArray block = records(50000).left(1024 * 1024);
+        while (!stop && sent < 2 * limit && pty.write(block, 1000))
+            sent += block.size();
+    });
+    QTRY_VERIFY_WITH_TIMEOUT(!boxes.isEmpty(), 240000);
+    stop = true;
+    writer.join();
+
+    QCOMPARE(boxes, QStringList(QStringLiteral(
+                        "More than 64 MB arrived without a pause: this is not a tester's memory. "
+                        "The download was stopped; what arrived can be saved.")));
+    QVERIFY(child<QPushButton>(window, "downloadBtn")->isVisible());
+    QVERIFY(child<QPushButton>(window, "saveBtn")->isVisible());
+    QVERIFY(window.findChildren<Cv::WinSerialDeviceAsync *>().isEmpty());
+    const qint64 kept = receivedCount(window);
+    QVERIFY2(kept > limit && kept < limit + 1024 * 1024, qPrintable(QString::number(kept)));
+    QCOMPARE(fileDialogs, 0);
 }
 
 void TestFastLine::busyIndicatorMovesAtALowFrameRate()

@@ -70,6 +70,10 @@ constexpr int quietTimeMs = 1000;
 // own, and the pane keeps about this many characters of the newest records.
 constexpr qsizetype paneLineLimit = 1024;
 constexpr qsizetype paneCharacterLimit = 2 * 1024 * 1024;
+// A tester's memory holds a few megabytes. A line that sends far more than
+// that without a pause is a device in some other mode or a fault, and
+// would otherwise fill the machine's memory.
+constexpr qint64 downloadLimitBytes = 64 * 1024 * 1024;
 
 } // namespace
 
@@ -371,6 +375,21 @@ void MainWindow::readyRead()
     byteCounter->setText(receivedBytesText(receivedData.size()));
 
     queuePaneUpdate();
+
+    if (receivedData.size() > downloadLimitBytes)
+        stopEndlessDownload();
+}
+
+void MainWindow::stopEndlessDownload()
+{
+    cancelDownload();
+    QMessageBox box(this);
+    box.setIcon(QMessageBox::Warning);
+    box.setText(tr("More than %1 MB arrived without a pause: this is not a tester's memory. The "
+                   "download was stopped; what arrived can be saved.")
+                    .arg(downloadLimitBytes / (1024 * 1024)));
+    box.setStandardButtons(QMessageBox::Ok);
+    box.exec();
 }
 
 // The pane takes the text of all chunks since its last turn at once, and no
@@ -444,8 +463,11 @@ void MainWindow::connectionLost()
 {
     if (!serialPort)
         return;
-    while (serialPort->bytesAvailable() > 0)
+    // A read may end the download itself (the size limit).
+    while (serialPort && serialPort->bytesAvailable() > 0)
         readyRead();
+    if (!serialPort)
+        return;
     cancelDownload();
 
     QMessageBox box(this);

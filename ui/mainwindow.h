@@ -61,6 +61,7 @@ private:
     void queuePaneUpdate();
     void showPendingText(qint64 budgetMs);
     void stepBusyIndicator();
+    void stopEndlessDownload();
     bool mayDropRecords();
     void followPorts(const QStringList &gone);
     void showPorts(const QList<PortInfo> &ports);

@@ -350,5 +350,20 @@
         <source>Earlier records are no longer shown here; they are all kept and saved to the file.</source>
         <translation>Frühere Datensätze werden hier nicht mehr angezeigt; sie bleiben alle erhalten und werden in die Datei gespeichert.</translation>
     </message>
+    <message>
+        <location filename="../ui/recordfilewriter.cpp" line="63"/>
+        <source>The existing file is too large to be overwritten safely in this folder, where no new file may be created. Choose another folder.</source>
+        <translation>Die vorhandene Datei ist zu groß, um in diesem Ordner, in dem keine neuen Dateien angelegt werden dürfen, sicher überschrieben zu werden. Wählen Sie einen anderen Ordner.</translation>
+    </message>
+    <message>
+        <location filename="../ui/savetarget_posix.cpp" line="40"/>
+        <source>This is a named pipe, not a file. Choose a file to save the records in.</source>
+        <translation>Dies ist eine benannte Pipe, keine Datei. Wählen Sie eine Datei, in der die Daten gespeichert werden sollen.</translation>
+    </message>
+    <message>
+        <location filename="../ui/savetarget_posix.cpp" line="45"/>
+        <source>This is a socket, not a file. Choose a file to save the records in.</source>
+        <translation>Dies ist ein Socket, keine Datei. Wählen Sie eine Datei, in der die Daten gespeichert werden sollen.</translation>
+    </message>
 </context>
 </TS>

@@ -350,5 +350,20 @@
         <source>Earlier records are no longer shown here; they are all kept and saved to the file.</source>
         <translation>Earlier records are no longer shown here; they are all kept and saved to the file.</translation>
     </message>
+    <message>
+        <location filename="../ui/recordfilewriter.cpp" line="63"/>
+        <source>The existing file is too large to be overwritten safely in this folder, where no new file may be created. Choose another folder.</source>
+        <translation>The existing file is too large to be overwritten safely in this folder, where no new file may be created. Choose another folder.</translation>
+    </message>
+    <message>
+        <location filename="../ui/savetarget_posix.cpp" line="40"/>
+        <source>This is a named pipe, not a file. Choose a file to save the records in.</source>
+        <translation>This is a named pipe, not a file. Choose a file to save the records in.</translation>
+    </message>
+    <message>
+        <location filename="../ui/savetarget_posix.cpp" line="45"/>
+        <source>This is a socket, not a file. Choose a file to save the records in.</source>
+        <translation>This is a socket, not a file. Choose a file to save the records in.</translation>
+    </message>
 </context>
 </TS>

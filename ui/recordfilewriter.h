@@ -12,5 +12,6 @@ struct RecordFileResult
 };
 
 // Writes data to path so that an existing file is replaced only once every
-// byte is on the disk.
+// byte is on the disk, and is as it was when the save fails. A device gets
+// the bytes as they are; a pipe or socket is refused.
 RecordFileResult writeRecordFile(const QString &path, const QByteArray &data);

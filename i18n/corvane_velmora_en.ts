@@ -158,73 +158,73 @@
         <translation>Downloaded Output</translation>
     </message>
     <message>
-        <location filename="../ui/mainwindow.cpp" line="262"/>
+        <location filename="../ui/mainwindow.cpp" line="282"/>
         <source>Please select a port and connect your device</source>
         <translation>Please select a port and connect your device</translation>
     </message>
     <message>
-        <location filename="../ui/mainwindow.cpp" line="264"/>
+        <location filename="../ui/mainwindow.cpp" line="284"/>
         <source>No serial port found: check cable, power and driver.</source>
         <translation>No serial port found: check cable, power and driver.</translation>
     </message>
     <message>
-        <location filename="../ui/mainwindow.cpp" line="277"/>
+        <location filename="../ui/mainwindow.cpp" line="300"/>
         <source>Now initiate the download on the tester</source>
         <translation>Now initiate the download on the tester</translation>
     </message>
     <message>
-        <location filename="../ui/mainwindow.cpp" line="331"/>
+        <location filename="../ui/mainwindow.cpp" line="334"/>
         <source>Failed to connect. Please check the device is connected and switched on</source>
         <translation>Failed to connect. Please check the device is connected and switched on</translation>
     </message>
     <message>
-        <location filename="../ui/mainwindow.cpp" line="350"/>
+        <location filename="../ui/mainwindow.cpp" line="361"/>
         <source>Downloading...</source>
         <translation>Downloading...</translation>
     </message>
     <message>
-        <location filename="../ui/mainwindow.cpp" line="476"/>
+        <location filename="../ui/mainwindow.cpp" line="540"/>
         <source>Comma Separated Value files (*.csv)</source>
         <translation>Comma Separated Value files (*.csv)</translation>
     </message>
     <message>
-        <location filename="../ui/mainwindow.cpp" line="478"/>
+        <location filename="../ui/mainwindow.cpp" line="542"/>
         <source>Text files (*.txt)</source>
         <translation>Text files (*.txt)</translation>
     </message>
     <message>
-        <location filename="../ui/mainwindow.cpp" line="478"/>
+        <location filename="../ui/mainwindow.cpp" line="542"/>
         <source>All files (*.*)</source>
         <translation>All files (*.*)</translation>
     </message>
     <message>
-        <location filename="../ui/mainwindow.cpp" line="481"/>
+        <location filename="../ui/mainwindow.cpp" line="546"/>
         <source>Save downloaded data to file</source>
         <translation>Save downloaded data to file</translation>
     </message>
     <message>
-        <location filename="../ui/mainwindow.cpp" line="494"/>
+        <location filename="../ui/mainwindow.cpp" line="558"/>
         <source>Would you like to convert the data to German format?</source>
         <translation>Would you like to convert the data to German format?</translation>
     </message>
     <message>
-        <location filename="../ui/mainwindow.cpp" line="496"/>
+        <location filename="../ui/mainwindow.cpp" line="560"/>
         <source>Decimal points will be replaced by commas and the commas separating fields will be replaced by semi-colons.</source>
         <translation>Decimal points will be replaced by commas and the commas separating fields will be replaced by semi-colons.</translation>
     </message>
     <message>
-        <location filename="../ui/mainwindow.cpp" line="526"/>
+        <location filename="../ui/mainwindow.cpp" line="577"/>
         <source>Error opening &quot;%1&quot; for writing. Is it open already or read only?</source>
         <comment>The %1 will be replaced with the a file name. Please do not remove it in your translation!</comment>
         <translation>Error opening &quot;%1&quot; for writing. Is it open already or read only?</translation>
     </message>
     <message>
-        <location filename="../ui/mainwindow.cpp" line="537"/>
+        <location filename="../ui/mainwindow.cpp" line="589"/>
         <source>File successfully saved</source>
         <translation>File successfully saved</translation>
     </message>
     <message>
-        <location filename="../ui/mainwindow.cpp" line="543"/>
+        <location filename="../ui/mainwindow.cpp" line="595"/>
         <source>Corvane Velmora
 
  %1
@@ -236,72 +236,85 @@
 </translation>
     </message>
     <message>
-        <location filename="../ui/mainwindow.cpp" line="546"/>
+        <location filename="../ui/mainwindow.cpp" line="598"/>
         <source>About Corvane Velmora</source>
         <comment>Title of the About box</comment>
         <translation>About Corvane Velmora</translation>
     </message>
     <message>
-        <location filename="../ui/mainwindow.cpp" line="192"/>
+        <location filename="../ui/mainwindow.cpp" line="213"/>
         <source>The language will be changed next time Corvane Velmora is started.</source>
         <translation>The language will be changed next time Corvane Velmora is started.</translation>
     </message>
     <message>
-        <location filename="../ui/mainwindow.cpp" line="108"/>
+        <location filename="../ui/mainwindow.cpp" line="129"/>
         <source>Bytes received</source>
         <translation>Bytes received</translation>
     </message>
     <message>
-        <location filename="../ui/mainwindow.cpp" line="110"/>
+        <location filename="../ui/mainwindow.cpp" line="131"/>
         <source>How many bytes of the tester&apos;s records have arrived in this download.</source>
         <translation>How many bytes of the tester&apos;s records have arrived in this download.</translation>
     </message>
     <message>
-        <location filename="../ui/mainwindow.cpp" line="193"/>
+        <location filename="../ui/mainwindow.cpp" line="214"/>
         <source>Would you like to restart now?</source>
         <translation>Would you like to restart now?</translation>
     </message>
     <message>
-        <location filename="../ui/connectionfailureadvice.cpp" line="18"/>
+        <location filename="../ui/connectionfailureadvice.cpp" line="17"/>
+        <source>%1 is open to its owner (%2) only. Ask the administrator for access, for example with a udev rule that gives the port to the group dialout.</source>
+        <comment>%1 is a port name such as ttyS0, %2 the user owning it, usually root. Keep udev and dialout as they are.</comment>
+        <translation>%1 is open to its owner (%2) only. Ask the administrator for access, for example with a udev rule that gives the port to the group dialout.</translation>
+    </message>
+    <message>
+        <location filename="../ui/connectionfailureadvice.cpp" line="26"/>
         <source>You are not allowed to use the port %1. Ask your administrator for access to it.</source>
         <comment>%1 is a port name such as ttyUSB0 or COM3</comment>
         <translation>You are not allowed to use the port %1. Ask your administrator for access to it.</translation>
     </message>
     <message>
-        <location filename="../ui/connectionfailureadvice.cpp" line="26"/>
+        <location filename="../ui/connectionfailureadvice.cpp" line="34"/>
         <source>You are not allowed to use the port %1. Add your user to the group &quot;%2&quot; (for example: sudo usermod -aG %2 $USER), then log out and log in again.</source>
         <comment>%1 is a port name such as ttyUSB0, %2 the group owning the port, usually dialout. Keep the command as it is.</comment>
         <translation>You are not allowed to use the port %1. Add your user to the group &quot;%2&quot; (for example: sudo usermod -aG %2 $USER), then log out and log in again.</translation>
     </message>
     <message>
-        <location filename="../ui/connectionfailureadvice.cpp" line="36"/>
+        <location filename="../ui/connectionfailureadvice.cpp" line="45"/>
+        <source>%1 is in use by another program (process %2)</source>
+        <comment>%1 is a port name such as ttyUSB0, %2 the process number of the program holding it</comment>
+        <translation>%1 is in use by another program (process %2)</translation>
+    </message>
+    <message>
+        <location filename="../ui/connectionfailureadvice.cpp" line="65"/>
         <source>The port %1 is in use by another program. Close that program and try again.</source>
         <comment>%1 is a port name such as ttyUSB0 or COM3</comment>
         <translation>The port %1 is in use by another program. Close that program and try again.</translation>
     </message>
     <message>
-        <location filename="../ui/connectionfailureadvice.cpp" line="43"/>
+        <location filename="../ui/connectionfailureadvice.cpp" line="72"/>
         <source>Right after an adapter is plugged in, a modem service may hold the port for a few seconds: wait a moment and try again, or stop that service.</source>
         <translation>Right after an adapter is plugged in, a modem service may hold the port for a few seconds: wait a moment and try again, or stop that service.</translation>
     </message>
     <message>
-        <location filename="../ui/connectionfailureadvice.cpp" line="51"/>
+        <location filename="../ui/connectionfailureadvice.cpp" line="80"/>
         <source>No port is selected. Plug the adapter in, choose &quot;Refresh Ports&quot; in the Tools menu and select its port.</source>
         <translation>No port is selected. Plug the adapter in, choose &quot;Refresh Ports&quot; in the Tools menu and select its port.</translation>
     </message>
     <message>
-        <location filename="../ui/connectionfailureadvice.cpp" line="56"/>
+        <location filename="../ui/connectionfailureadvice.cpp" line="85"/>
         <source>The port %1 is not present. Plug the adapter in again, choose &quot;Refresh Ports&quot; in the Tools menu and select its port.</source>
         <comment>%1 is a port name such as ttyUSB0 or COM3</comment>
         <translation>The port %1 is not present. Plug the adapter in again, choose &quot;Refresh Ports&quot; in the Tools menu and select its port.</translation>
     </message>
     <message>
-        <location filename="../ui/connectionfailureadvice.cpp" line="69"/>
+        <location filename="../ui/connectionfailureadvice.cpp" line="98"/>
         <source>The system reported: %1</source>
         <comment>%1 is the system&apos;s own error message</comment>
         <translation>The system reported: %1</translation>
     </message>
     <message numerus="yes">
+        <location filename="../ui/mainwindow.cpp" line="62"/>
         <source>%Ln bytes received</source>
         <comment>Counter beside the busy indicator during a download</comment>
         <translation>
@@ -310,43 +323,54 @@
         </translation>
     </message>
     <message>
+        <location filename="../ui/mainwindow.cpp" line="507"/>
         <source>The downloaded records have not been saved.</source>
         <translation>The downloaded records have not been saved.</translation>
     </message>
     <message>
+        <location filename="../ui/mainwindow.cpp" line="508"/>
         <source>Do you want to save them?</source>
         <translation>Do you want to save them?</translation>
     </message>
     <message>
+        <location filename="../ui/mainwindow.cpp" line="621"/>
         <source>No help file was found.</source>
         <translation>No help file was found.</translation>
     </message>
     <message>
+        <location filename="../ui/mainwindow.cpp" line="622"/>
         <source>Looked for:</source>
         <translation>Looked for:</translation>
     </message>
     <message>
+        <location filename="../ui/connectionfailureadvice.cpp" line="55"/>
         <source>%1 is in use by %2 (process %3)</source>
         <comment>%1 is a port name such as ttyUSB0, %2 the name of the program holding it, such as cat, %3 its process number</comment>
         <translation>%1 is in use by %2 (process %3)</translation>
     </message>
     <message>
+        <location filename="../ui/connectionfailureadvice.cpp" line="51"/>
+        <location filename="../ui/connectionfailureadvice.cpp" line="62"/>
         <source>Close that program and try again.</source>
         <translation>Close that program and try again.</translation>
     </message>
     <message>
+        <location filename="../ui/mainwindow.cpp" line="453"/>
         <source>The connection to the tester was lost.</source>
         <translation>The connection to the tester was lost.</translation>
     </message>
     <message>
+        <location filename="../ui/mainwindow.cpp" line="455"/>
         <source>The records received so far may be incomplete. They are offered for saving next.</source>
         <translation>The records received so far may be incomplete. They are offered for saving next.</translation>
     </message>
     <message>
+        <location filename="../ui/mainwindow.cpp" line="458"/>
         <source>No records arrived. Check that the adapter is plugged in and the tester is switched on, then try again.</source>
         <translation>No records arrived. Check that the adapter is plugged in and the tester is switched on, then try again.</translation>
     </message>
     <message>
+        <location filename="../ui/mainwindow.cpp" line="416"/>
         <source>Earlier records are no longer shown here; they are all kept and saved to the file.</source>
         <translation>Earlier records are no longer shown here; they are all kept and saved to the file.</translation>
     </message>

@@ -18,14 +18,19 @@ struct OpenFailure
     };
 
     Reason reason = Reason::Unknown;
-    // The group that owns the device node, where the system has one (dialout).
+    // The group a user can join to use the port (dialout): it owns the node,
+    // may read and write it, and is not the administrators' own.
     QString deviceGroup;
+    // Who owns the node, where no such group can be named.
+    QString deviceOwner;
     // Services that probe every new adapter may hold a port right after it is
     // plugged in.
     bool probedByModemServices = false;
-    // The system's own words for the error, untranslated.
+    // The system's own words for the error, untranslated; empty where the
+    // verdict is the program's own (a program found on the port, its lock).
     QString systemMessage;
-    // The program holding the port, where one can be seen (not on Windows).
+    // The program holding the port, where one can be seen (not on Windows);
+    // the command may be unknown when only its process number is.
     QString holderCommand;
     qint64 holderProcessId = 0;
 };

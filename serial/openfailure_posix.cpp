@@ -1,12 +1,14 @@
 #include "openfailure.h"
 
 #include "portholders.h"
+#include "portlock.h"
 
 #include <QFile>
 
 #include <cerrno>
 #include <cstring>
 #include <grp.h>
+#include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
@@ -15,25 +17,74 @@ namespace Cv {
 
 namespace {
 
-QString groupOwning(const QString &path)
+// The reentrant lookups, with a buffer grown until the entry fits.
+template<typename Entry, typename Lookup>
+bool lookUp(Lookup lookup, Entry *entry, std::vector<char> *buffer)
+{
+    buffer->resize(1024);
+    Entry *found = nullptr;
+    int rc;
+    while ((rc = lookup(entry, buffer->data(), buffer->size(), &found)) == ERANGE &&
+           buffer->size() < 1024 * 1024)
+        buffer->resize(buffer->size() * 2);
+    return rc == 0 && found != nullptr;
+}
+
+QString userName(uid_t uid)
+{
+    struct passwd entry;
+    std::vector<char> buffer;
+    if (!lookUp([uid](passwd *e, char *b, std::size_t n,
+                      passwd **f) { return ::getpwuid_r(uid, e, b, n, f); },
+                &entry, &buffer))
+        return QString::number(uid);
+    return QString::fromLocal8Bit(entry.pw_name);
+}
+
+QString groupName(gid_t gid)
+{
+    struct group entry;
+    std::vector<char> buffer;
+    if (!lookUp([gid](group *e, char *b, std::size_t n,
+                      group **f) { return ::getgrgid_r(gid, e, b, n, f); },
+                &entry, &buffer))
+        return {};
+    return QString::fromLocal8Bit(entry.gr_name);
+}
+
+// Joining the group helps only where the group may read and write the port;
+// joining root's group would hand out the whole machine. A node open to all
+// that still refuses us is guarded by something else: nothing to name then.
+void describeAccess(const QString &path, OpenFailure *failure)
 {
     struct stat st;
     if (::stat(QFile::encodeName(path).constData(), &st) != 0)
-        return {};
+        return;
+    if ((st.st_mode & (S_IROTH | S_IWOTH)) == (S_IROTH | S_IWOTH))
+        return;
+    if (st.st_gid != 0 && (st.st_mode & (S_IRGRP | S_IWGRP)) == (S_IRGRP | S_IWGRP))
+        failure->deviceGroup = groupName(st.st_gid);
+    if (failure->deviceGroup.isEmpty())
+        failure->deviceOwner = userName(st.st_uid);
+}
 
-    long size = ::sysconf(_SC_GETGR_R_SIZE_MAX);
-    if (size <= 0)
-        size = 1024;
-    std::vector<char> buffer(static_cast<std::size_t>(size));
-    struct group entry;
-    struct group *found = nullptr;
-    int rc;
-    while ((rc = ::getgrgid_r(st.st_gid, &entry, buffer.data(), buffer.size(), &found)) == ERANGE &&
-           buffer.size() < 1024 * 1024)
-        buffer.resize(buffer.size() * 2);
-    if (rc != 0 || found == nullptr)
-        return {};
-    return QString::fromLocal8Bit(found->gr_name);
+// Who holds the port: what /proc shows of this user's programs, else the
+// process named in the port's lock file.
+void describeHolder(const QString &path, OpenFailure *failure)
+{
+    const QByteArray node = QFile::encodeName(path);
+    const std::vector<PortHolder> holders = findPortHolders(node.constData());
+    if (!holders.empty()) {
+        failure->holderCommand = QString::fromLocal8Bit(holders.front().command);
+        failure->holderProcessId = holders.front().pid;
+        return;
+    }
+    if (const pid_t pid = PortLock::holder(node.constData())) {
+        QFile comm(QStringLiteral("/proc/%1/comm").arg(pid));
+        if (comm.open(QIODevice::ReadOnly))
+            failure->holderCommand = QString::fromLocal8Bit(comm.readLine().trimmed());
+        failure->holderProcessId = pid;
+    }
 }
 
 // Bare names are looked up under /dev, as the port layer does.
@@ -55,19 +106,13 @@ OpenFailure describeOpenFailure(const QString &openName, DWORD errorCode, int sy
     case EACCES:
     case EPERM:
         failure.reason = OpenFailure::Reason::NoPermission;
-        failure.deviceGroup = groupOwning(openName);
+        describeAccess(nodePath(openName), &failure);
         break;
     case EBUSY:
-    case EWOULDBLOCK: {
+    case EWOULDBLOCK:
         failure.reason = OpenFailure::Reason::InUse;
-        const std::vector<PortHolder> holders =
-            findPortHolders(QFile::encodeName(nodePath(openName)).constData());
-        if (!holders.empty()) {
-            failure.holderCommand = QString::fromLocal8Bit(holders.front().command);
-            failure.holderProcessId = holders.front().pid;
-        }
+        describeHolder(nodePath(openName), &failure);
         break;
-    }
     case ENOENT:
     case ENODEV:
     case ENXIO:
@@ -75,9 +120,14 @@ OpenFailure describeOpenFailure(const QString &openName, DWORD errorCode, int sy
         failure.reason = OpenFailure::Reason::NotPresent;
         break;
     case 0:
-        // Refused by the device itself before any system call.
-        if (errorCode == ERROR_FILE_NOT_FOUND || errorCode == ERROR_PATH_NOT_FOUND)
+        // Refused by the device itself before any system call, or by the port
+        // layer for a program it found on the port.
+        if (errorCode == ERROR_FILE_NOT_FOUND || errorCode == ERROR_PATH_NOT_FOUND) {
             failure.reason = OpenFailure::Reason::NotPresent;
+        } else if (errorCode == ERROR_SHARING_VIOLATION) {
+            failure.reason = OpenFailure::Reason::InUse;
+            describeHolder(nodePath(openName), &failure);
+        }
         break;
     default:
         break;

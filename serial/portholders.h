@@ -20,4 +20,8 @@ struct PortHolder
 // left out: they hand the port on rather than compete for it.
 std::vector<PortHolder> findPortHolders(const char *path);
 
+// The node the links at path end in: the adapter behind
+// /dev/serial/by-id/..., the pseudo-terminal behind a test bed's stand-in.
+std::string deviceNodePath(const char *path);
+
 } // namespace Cv

@@ -9,7 +9,9 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <linux/magic.h>
 #include <sys/stat.h>
+#include <sys/statfs.h>
 #include <unistd.h>
 
 namespace Cv {
@@ -69,9 +71,9 @@ std::set<pid_t> selfAndAncestors()
     return chain;
 }
 
-// The path the links to a device end in, as the kernel names the device in
-// /proc/<pid>/fd (a device behind a link, /dev/serial/by-id/...).
-std::string resolvedPath(const char *path)
+} // namespace
+
+std::string deviceNodePath(const char *path)
 {
     std::string current = path;
     for (int hops = 0; hops < 16; ++hops) {
@@ -87,9 +89,25 @@ std::string resolvedPath(const char *path)
     return current;
 }
 
-// By the device numbers, or, where a test bed stands in other numbers for a
-// device than the kernel's, by the name the kernel gives the open file.
-bool holdsDevice(const char *pid, dev_t device, const std::string &devicePath)
+namespace {
+
+// A device node as the kernel knows it. Pseudo-terminals are numbered per
+// devpts instance, so a container's /dev/pts/3 has the same device numbers
+// as ours and is another terminal all the same: the instance decides too.
+struct DeviceId
+{
+    dev_t device = 0;
+    dev_t instance = 0;
+    bool pseudoTerminal = false;
+};
+
+bool sameDevice(const DeviceId &port, const struct stat &st)
+{
+    return S_ISCHR(st.st_mode) && st.st_rdev == port.device &&
+           (!port.pseudoTerminal || st.st_dev == port.instance);
+}
+
+bool holdsDevice(const char *pid, const DeviceId &port)
 {
     const std::string fdPath = std::string("/proc/") + pid + "/fd";
     DIR *dir = ::opendir(fdPath.c_str());
@@ -100,16 +118,10 @@ bool holdsDevice(const char *pid, dev_t device, const std::string &devicePath)
     while (const dirent *entry = ::readdir(dir)) {
         if (entry->d_name[0] == '.')
             continue;
-        // Follows the descriptor's link to what it has open; names differ
-        // (/dev/ttyUSB0, a link to it), the device numbers do not.
-        char target[PATH_MAX];
-        const ssize_t n = ::readlinkat(::dirfd(dir), entry->d_name, target, sizeof target - 1);
-        if (n <= 0 || target[0] != '/')
-            continue; // pipes, sockets and the like
+        // Through the descriptor's link to the open file itself, wherever it
+        // lies: the link's text names it in the holder's own mount namespace.
         struct stat st;
-        if (devicePath.compare(0, std::string::npos, target, static_cast<std::size_t>(n)) == 0 ||
-            (::fstatat(::dirfd(dir), entry->d_name, &st, 0) == 0 && S_ISCHR(st.st_mode) &&
-             st.st_rdev == device)) {
+        if (::fstatat(::dirfd(dir), entry->d_name, &st, 0) == 0 && sameDevice(port, st)) {
             holds = true;
             break;
         }
@@ -123,21 +135,26 @@ bool holdsDevice(const char *pid, dev_t device, const std::string &devicePath)
 std::vector<PortHolder> findPortHolders(const char *path)
 {
     std::vector<PortHolder> holders;
-    struct stat port;
-    if (::stat(path, &port) != 0 || !S_ISCHR(port.st_mode))
+    // A test bed gives its stand-in node made-up device numbers; the node
+    // its link ends in has the kernel's.
+    struct stat node;
+    struct statfs fs;
+    const std::string devicePath = deviceNodePath(path);
+    if (::stat(devicePath.c_str(), &node) != 0 || !S_ISCHR(node.st_mode) ||
+        ::statfs(devicePath.c_str(), &fs) != 0)
         return holders;
+    const DeviceId port{node.st_rdev, node.st_dev, fs.f_type == DEVPTS_SUPER_MAGIC};
 
     DIR *dir = ::opendir("/proc");
     if (!dir)
         return holders;
     const std::set<pid_t> skipped = selfAndAncestors();
-    const std::string devicePath = resolvedPath(path);
     while (const dirent *entry = ::readdir(dir)) {
         char *end = nullptr;
         const long pid = std::strtol(entry->d_name, &end, 10);
         if (pid <= 0 || *end != '\0' || skipped.count(static_cast<pid_t>(pid)))
             continue;
-        if (!holdsDevice(entry->d_name, port.st_rdev, devicePath))
+        if (!holdsDevice(entry->d_name, port))
             continue;
         const std::string commPath = std::string("/proc/") + entry->d_name + "/comm";
         std::string command = readSmallFile(commPath.c_str());

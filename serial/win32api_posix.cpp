@@ -1,6 +1,7 @@
 #include "win32api.h"
 
 #include "portholders.h"
+#include "portlock.h"
 
 #include <algorithm>
 #include <array>
@@ -45,6 +46,7 @@ struct CommPort
     int fd = -1;
     bool locked = false;
     bool exclusiveMode = false;
+    Cv::PortLock portLock;
     std::mutex timeoutsMutex;
     COMMTIMEOUTS timeouts{};
 
@@ -461,9 +463,11 @@ HANDLE CreateFileW(LPCWSTR lpFileName, DWORD dwDesiredAccess, DWORD dwShareMode,
     // a tty that is open elsewhere already changes nothing on its line.
     const bool exclusive = dwShareMode == 0;
     termios line;
-    if (exclusive && tcgetattrRetry(fd, &line) == 0 && !Cv::findPortHolders(path.c_str()).empty()) {
+    const bool tty = tcgetattrRetry(fd, &line) == 0;
+    if (exclusive && tty && !Cv::findPortHolders(path.c_str()).empty()) {
         closeFd(fd);
-        fail(ERROR_SHARING_VIOLATION, EBUSY);
+        // The verdict is ours, not the system's: no system error goes with it.
+        fail(ERROR_SHARING_VIOLATION, 0);
         return INVALID_HANDLE_VALUE;
     }
 
@@ -479,6 +483,14 @@ HANDLE CreateFileW(LPCWSTR lpFileName, DWORD dwDesiredAccess, DWORD dwShareMode,
     auto *port = new CommPort;
     port->fd = fd;
     port->locked = true;
+    // Programs of other users, out of sight in /proc, say so in the lock
+    // file. Without a lock folder we may write to, the port goes without.
+    if (exclusive && tty &&
+        port->portLock.take(path.c_str()) == Cv::PortLock::Result::HeldByOther) {
+        CloseHandle(port);
+        fail(ERROR_SHARING_VIOLATION, 0);
+        return INVALID_HANDLE_VALUE;
+    }
     port->exclusiveMode = exclusive && ioctlRetry(fd, TIOCEXCL) == 0;
     return port;
 }

@@ -13,7 +13,15 @@ QString connectionFailureAdvice(const Cv::OpenFailure &failure, const QString &p
     QString advice;
     switch (failure.reason) {
     case Reason::NoPermission:
-        if (failure.deviceGroup.isEmpty()) {
+        if (failure.deviceGroup.isEmpty() && !failure.deviceOwner.isEmpty()) {
+            advice = QCoreApplication::translate(
+                         "MainWindow",
+                         "%1 is open to its owner (%2) only. Ask the administrator for access, "
+                         "for example with a udev rule that gives the port to the group dialout.",
+                         "%1 is a port name such as ttyS0, %2 the user owning it, usually root. "
+                         "Keep udev and dialout as they are.")
+                         .arg(portName, failure.deviceOwner);
+        } else if (failure.deviceGroup.isEmpty()) {
             advice =
                 QCoreApplication::translate(
                     "MainWindow",
@@ -33,6 +41,16 @@ QString connectionFailureAdvice(const Cv::OpenFailure &failure, const QString &p
         }
         break;
     case Reason::InUse:
+        if (failure.holderProcessId != 0 && failure.holderCommand.isEmpty()) {
+            advice = QCoreApplication::translate(
+                         "MainWindow", "%1 is in use by another program (process %2)",
+                         "%1 is a port name such as ttyUSB0, %2 the process number of the program "
+                         "holding it")
+                         .arg(portName, QString::number(failure.holderProcessId)) +
+                     QLatin1String("\n\n") +
+                     QCoreApplication::translate("MainWindow", "Close that program and try again.");
+            break;
+        }
         if (failure.holderProcessId != 0) {
             advice = QCoreApplication::translate(
                          "MainWindow", "%1 is in use by %2 (process %3)",

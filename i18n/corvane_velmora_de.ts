@@ -158,73 +158,78 @@
         <translation>Heruntergeladene Daten</translation>
     </message>
     <message>
-        <location filename="../ui/mainwindow.cpp" line="282"/>
+        <location filename="../ui/mainwindow.cpp" line="286"/>
         <source>Please select a port and connect your device</source>
         <translation>Bitte wählen Sie einen Anschluss und schließen Sie Ihr Gerät an</translation>
     </message>
     <message>
-        <location filename="../ui/mainwindow.cpp" line="284"/>
+        <location filename="../ui/mainwindow.cpp" line="288"/>
         <source>No serial port found: check cable, power and driver.</source>
         <translation>Kein Anschluss gefunden: Kabel, Strom und Treiber prüfen.</translation>
     </message>
     <message>
-        <location filename="../ui/mainwindow.cpp" line="300"/>
+        <location filename="../ui/mainwindow.cpp" line="304"/>
         <source>Now initiate the download on the tester</source>
         <translation>Starten Sie jetzt die Übertragung am Prüfgerät</translation>
     </message>
     <message>
-        <location filename="../ui/mainwindow.cpp" line="334"/>
+        <location filename="../ui/mainwindow.cpp" line="338"/>
         <source>Failed to connect. Please check the device is connected and switched on</source>
         <translation>Verbindung fehlgeschlagen. Bitte prüfen Sie, ob das Gerät angeschlossen und eingeschaltet ist</translation>
     </message>
     <message>
-        <location filename="../ui/mainwindow.cpp" line="361"/>
+        <location filename="../ui/mainwindow.cpp" line="365"/>
         <source>Downloading...</source>
         <translation>Daten werden empfangen...</translation>
     </message>
     <message>
-        <location filename="../ui/mainwindow.cpp" line="540"/>
+        <location filename="../ui/mainwindow.cpp" line="388"/>
+        <source>More than %1 MB arrived without a pause: this is not a tester&apos;s memory. The download was stopped; what arrived can be saved.</source>
+        <translation>Mehr als %1 MB kamen ohne Pause an: Das ist nicht der Speicher eines Prüfgeräts. Der Download wurde beendet; was angekommen ist, kann gespeichert werden.</translation>
+    </message>
+    <message>
+        <location filename="../ui/mainwindow.cpp" line="562"/>
         <source>Comma Separated Value files (*.csv)</source>
         <translation>CSV-Dateien (*.csv)</translation>
     </message>
     <message>
-        <location filename="../ui/mainwindow.cpp" line="542"/>
+        <location filename="../ui/mainwindow.cpp" line="564"/>
         <source>Text files (*.txt)</source>
         <translation>Textdateien (*.txt)</translation>
     </message>
     <message>
-        <location filename="../ui/mainwindow.cpp" line="542"/>
+        <location filename="../ui/mainwindow.cpp" line="564"/>
         <source>All files (*.*)</source>
         <translation>Alle Dateien (*.*)</translation>
     </message>
     <message>
-        <location filename="../ui/mainwindow.cpp" line="546"/>
+        <location filename="../ui/mainwindow.cpp" line="568"/>
         <source>Save downloaded data to file</source>
         <translation>Heruntergeladene Daten in Datei speichern</translation>
     </message>
     <message>
-        <location filename="../ui/mainwindow.cpp" line="558"/>
+        <location filename="../ui/mainwindow.cpp" line="580"/>
         <source>Would you like to convert the data to German format?</source>
         <translation>Möchten Sie die Daten in das deutsche Format umwandeln?</translation>
     </message>
     <message>
-        <location filename="../ui/mainwindow.cpp" line="560"/>
+        <location filename="../ui/mainwindow.cpp" line="582"/>
         <source>Decimal points will be replaced by commas and the commas separating fields will be replaced by semi-colons.</source>
         <translation>Dezimalpunkte werden durch Kommas ersetzt und die Kommas zwischen den Feldern durch Semikolons.</translation>
     </message>
     <message>
-        <location filename="../ui/mainwindow.cpp" line="577"/>
+        <location filename="../ui/mainwindow.cpp" line="599"/>
         <source>Error opening &quot;%1&quot; for writing. Is it open already or read only?</source>
         <comment>The %1 will be replaced with the a file name. Please do not remove it in your translation!</comment>
         <translation>Die Datei „%1“ lässt sich nicht zum Schreiben öffnen. Ist sie schon geöffnet oder schreibgeschützt?</translation>
     </message>
     <message>
-        <location filename="../ui/mainwindow.cpp" line="589"/>
+        <location filename="../ui/mainwindow.cpp" line="611"/>
         <source>File successfully saved</source>
         <translation>Datei erfolgreich gespeichert</translation>
     </message>
     <message>
-        <location filename="../ui/mainwindow.cpp" line="595"/>
+        <location filename="../ui/mainwindow.cpp" line="617"/>
         <source>Corvane Velmora
 
  %1
@@ -236,28 +241,28 @@
 </translation>
     </message>
     <message>
-        <location filename="../ui/mainwindow.cpp" line="598"/>
+        <location filename="../ui/mainwindow.cpp" line="620"/>
         <source>About Corvane Velmora</source>
         <comment>Title of the About box</comment>
         <translation>Über Corvane Velmora</translation>
     </message>
     <message>
-        <location filename="../ui/mainwindow.cpp" line="213"/>
+        <location filename="../ui/mainwindow.cpp" line="217"/>
         <source>The language will be changed next time Corvane Velmora is started.</source>
         <translation>Die Sprache wird beim nächsten Start von Corvane Velmora umgestellt.</translation>
     </message>
     <message>
-        <location filename="../ui/mainwindow.cpp" line="129"/>
+        <location filename="../ui/mainwindow.cpp" line="133"/>
         <source>Bytes received</source>
         <translation>Empfangene Bytes</translation>
     </message>
     <message>
-        <location filename="../ui/mainwindow.cpp" line="131"/>
+        <location filename="../ui/mainwindow.cpp" line="135"/>
         <source>How many bytes of the tester&apos;s records have arrived in this download.</source>
         <translation>Wie viele Bytes der Daten des Prüfgeräts bei dieser Übertragung angekommen sind.</translation>
     </message>
     <message>
-        <location filename="../ui/mainwindow.cpp" line="214"/>
+        <location filename="../ui/mainwindow.cpp" line="218"/>
         <source>Would you like to restart now?</source>
         <translation>Möchten Sie das Programm jetzt neu starten?</translation>
     </message>
@@ -323,22 +328,22 @@
         </translation>
     </message>
     <message>
-        <location filename="../ui/mainwindow.cpp" line="507"/>
+        <location filename="../ui/mainwindow.cpp" line="529"/>
         <source>The downloaded records have not been saved.</source>
         <translation>Die heruntergeladenen Daten wurden nicht gespeichert.</translation>
     </message>
     <message>
-        <location filename="../ui/mainwindow.cpp" line="508"/>
+        <location filename="../ui/mainwindow.cpp" line="530"/>
         <source>Do you want to save them?</source>
         <translation>Möchten Sie sie speichern?</translation>
     </message>
     <message>
-        <location filename="../ui/mainwindow.cpp" line="621"/>
+        <location filename="../ui/mainwindow.cpp" line="643"/>
         <source>No help file was found.</source>
         <translation>Es wurde keine Hilfedatei gefunden.</translation>
     </message>
     <message>
-        <location filename="../ui/mainwindow.cpp" line="622"/>
+        <location filename="../ui/mainwindow.cpp" line="644"/>
         <source>Looked for:</source>
         <translation>Gesucht wurde:</translation>
     </message>
@@ -355,22 +360,22 @@
         <translation>Schließen Sie dieses Programm und versuchen Sie es erneut.</translation>
     </message>
     <message>
-        <location filename="../ui/mainwindow.cpp" line="453"/>
+        <location filename="../ui/mainwindow.cpp" line="475"/>
         <source>The connection to the tester was lost.</source>
         <translation>Die Verbindung zum Prüfgerät ist abgebrochen.</translation>
     </message>
     <message>
-        <location filename="../ui/mainwindow.cpp" line="455"/>
+        <location filename="../ui/mainwindow.cpp" line="477"/>
         <source>The records received so far may be incomplete. They are offered for saving next.</source>
         <translation>Die bisher empfangenen Datensätze sind möglicherweise unvollständig. Sie werden anschließend zum Speichern angeboten.</translation>
     </message>
     <message>
-        <location filename="../ui/mainwindow.cpp" line="458"/>
+        <location filename="../ui/mainwindow.cpp" line="480"/>
         <source>No records arrived. Check that the adapter is plugged in and the tester is switched on, then try again.</source>
         <translation>Es sind keine Datensätze angekommen. Prüfen Sie, ob der Adapter eingesteckt und das Prüfgerät eingeschaltet ist, und versuchen Sie es erneut.</translation>
     </message>
     <message>
-        <location filename="../ui/mainwindow.cpp" line="416"/>
+        <location filename="../ui/mainwindow.cpp" line="435"/>
         <source>Earlier records are no longer shown here; they are all kept and saved to the file.</source>
         <translation>Frühere Datensätze werden hier nicht mehr angezeigt; sie bleiben alle erhalten und werden in die Datei gespeichert.</translation>
     </message>

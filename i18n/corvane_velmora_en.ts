@@ -158,73 +158,78 @@
         <translation>Downloaded Output</translation>
     </message>
     <message>
-        <location filename="../ui/mainwindow.cpp" line="282"/>
+        <location filename="../ui/mainwindow.cpp" line="286"/>
         <source>Please select a port and connect your device</source>
         <translation>Please select a port and connect your device</translation>
     </message>
     <message>
-        <location filename="../ui/mainwindow.cpp" line="284"/>
+        <location filename="../ui/mainwindow.cpp" line="288"/>
         <source>No serial port found: check cable, power and driver.</source>
         <translation>No serial port found: check cable, power and driver.</translation>
     </message>
     <message>
-        <location filename="../ui/mainwindow.cpp" line="300"/>
+        <location filename="../ui/mainwindow.cpp" line="304"/>
         <source>Now initiate the download on the tester</source>
         <translation>Now initiate the download on the tester</translation>
     </message>
     <message>
-        <location filename="../ui/mainwindow.cpp" line="334"/>
+        <location filename="../ui/mainwindow.cpp" line="338"/>
         <source>Failed to connect. Please check the device is connected and switched on</source>
         <translation>Failed to connect. Please check the device is connected and switched on</translation>
     </message>
     <message>
-        <location filename="../ui/mainwindow.cpp" line="361"/>
+        <location filename="../ui/mainwindow.cpp" line="365"/>
         <source>Downloading...</source>
         <translation>Downloading...</translation>
     </message>
     <message>
-        <location filename="../ui/mainwindow.cpp" line="540"/>
+        <location filename="../ui/mainwindow.cpp" line="388"/>
+        <source>More than %1 MB arrived without a pause: this is not a tester&apos;s memory. The download was stopped; what arrived can be saved.</source>
+        <translation>More than %1 MB arrived without a pause: this is not a tester&apos;s memory. The download was stopped; what arrived can be saved.</translation>
+    </message>
+    <message>
+        <location filename="../ui/mainwindow.cpp" line="562"/>
         <source>Comma Separated Value files (*.csv)</source>
         <translation>Comma Separated Value files (*.csv)</translation>
     </message>
     <message>
-        <location filename="../ui/mainwindow.cpp" line="542"/>
+        <location filename="../ui/mainwindow.cpp" line="564"/>
         <source>Text files (*.txt)</source>
         <translation>Text files (*.txt)</translation>
     </message>
     <message>
-        <location filename="../ui/mainwindow.cpp" line="542"/>
+        <location filename="../ui/mainwindow.cpp" line="564"/>
         <source>All files (*.*)</source>
         <translation>All files (*.*)</translation>
     </message>
     <message>
-        <location filename="../ui/mainwindow.cpp" line="546"/>
+        <location filename="../ui/mainwindow.cpp" line="568"/>
         <source>Save downloaded data to file</source>
         <translation>Save downloaded data to file</translation>
     </message>
     <message>
-        <location filename="../ui/mainwindow.cpp" line="558"/>
+        <location filename="../ui/mainwindow.cpp" line="580"/>
         <source>Would you like to convert the data to German format?</source>
         <translation>Would you like to convert the data to German format?</translation>
     </message>
     <message>
-        <location filename="../ui/mainwindow.cpp" line="560"/>
+        <location filename="../ui/mainwindow.cpp" line="582"/>
         <source>Decimal points will be replaced by commas and the commas separating fields will be replaced by semi-colons.</source>
         <translation>Decimal points will be replaced by commas and the commas separating fields will be replaced by semi-colons.</translation>
     </message>
     <message>
-        <location filename="../ui/mainwindow.cpp" line="577"/>
+        <location filename="../ui/mainwindow.cpp" line="599"/>
         <source>Error opening &quot;%1&quot; for writing. Is it open already or read only?</source>
         <comment>The %1 will be replaced with the a file name. Please do not remove it in your translation!</comment>
         <translation>Error opening &quot;%1&quot; for writing. Is it open already or read only?</translation>
     </message>
     <message>
-        <location filename="../ui/mainwindow.cpp" line="589"/>
+        <location filename="../ui/mainwindow.cpp" line="611"/>
         <source>File successfully saved</source>
         <translation>File successfully saved</translation>
     </message>
     <message>
-        <location filename="../ui/mainwindow.cpp" line="595"/>
+        <location filename="../ui/mainwindow.cpp" line="617"/>
         <source>Corvane Velmora
 
  %1
@@ -236,28 +241,28 @@
 </translation>
     </message>
     <message>
-        <location filename="../ui/mainwindow.cpp" line="598"/>
+        <location filename="../ui/mainwindow.cpp" line="620"/>
         <source>About Corvane Velmora</source>
         <comment>Title of the About box</comment>
         <translation>About Corvane Velmora</translation>
     </message>
     <message>
-        <location filename="../ui/mainwindow.cpp" line="213"/>
+        <location filename="../ui/mainwindow.cpp" line="217"/>
         <source>The language will be changed next time Corvane Velmora is started.</source>
         <translation>The language will be changed next time Corvane Velmora is started.</translation>
     </message>
     <message>
-        <location filename="../ui/mainwindow.cpp" line="129"/>
+        <location filename="../ui/mainwindow.cpp" line="133"/>
         <source>Bytes received</source>
         <translation>Bytes received</translation>
     </message>
     <message>
-        <location filename="../ui/mainwindow.cpp" line="131"/>
+        <location filename="../ui/mainwindow.cpp" line="135"/>
         <source>How many bytes of the tester&apos;s records have arrived in this download.</source>
         <translation>How many bytes of the tester&apos;s records have arrived in this download.</translation>
     </message>
     <message>
-        <location filename="../ui/mainwindow.cpp" line="214"/>
+        <location filename="../ui/mainwindow.cpp" line="218"/>
         <source>Would you like to restart now?</source>
         <translation>Would you like to restart now?</translation>
     </message>
@@ -323,22 +328,22 @@
         </translation>
     </message>
     <message>
-        <location filename="../ui/mainwindow.cpp" line="507"/>
+        <location filename="../ui/mainwindow.cpp" line="529"/>
         <source>The downloaded records have not been saved.</source>
         <translation>The downloaded records have not been saved.</translation>
     </message>
     <message>
-        <location filename="../ui/mainwindow.cpp" line="508"/>
+        <location filename="../ui/mainwindow.cpp" line="530"/>
         <source>Do you want to save them?</source>
         <translation>Do you want to save them?</translation>
     </message>
     <message>
-        <location filename="../ui/mainwindow.cpp" line="621"/>
+        <location filename="../ui/mainwindow.cpp" line="643"/>
         <source>No help file was found.</source>
         <translation>No help file was found.</translation>
     </message>
     <message>
-        <location filename="../ui/mainwindow.cpp" line="622"/>
+        <location filename="../ui/mainwindow.cpp" line="644"/>
         <source>Looked for:</source>
         <translation>Looked for:</translation>
     </message>
@@ -355,22 +360,22 @@
         <translation>Close that program and try again.</translation>
     </message>
     <message>
-        <location filename="../ui/mainwindow.cpp" line="453"/>
+        <location filename="../ui/mainwindow.cpp" line="475"/>
         <source>The connection to the tester was lost.</source>
         <translation>The connection to the tester was lost.</translation>
     </message>
     <message>
-        <location filename="../ui/mainwindow.cpp" line="455"/>
+        <location filename="../ui/mainwindow.cpp" line="477"/>
         <source>The records received so far may be incomplete. They are offered for saving next.</source>
         <translation>The records received so far may be incomplete. They are offered for saving next.</translation>
     </message>
     <message>
-        <location filename="../ui/mainwindow.cpp" line="458"/>
+        <location filename="../ui/mainwindow.cpp" line="480"/>
         <source>No records arrived. Check that the adapter is plugged in and the tester is switched on, then try again.</source>
         <translation>No records arrived. Check that the adapter is plugged in and the tester is switched on, then try again.</translation>
     </message>
     <message>
-        <location filename="../ui/mainwindow.cpp" line="416"/>
+        <location filename="../ui/mainwindow.cpp" line="435"/>
         <source>Earlier records are no longer shown here; they are all kept and saved to the file.</source>
         <translation>Earlier records are no longer shown here; they are all kept and saved to the file.</translation>
     </message>

@@ -5,6 +5,7 @@
 #include <QLockFile>
 #include <QStandardPaths>
 
+#include <algorithm>
 #include <utility>
 
 namespace {
@@ -162,5 +163,9 @@ QList<RecoveryJournal::Leftover> RecoveryJournal::leftovers(const QString &folde
         }
         found.append({now.filePath(), now.lastModified(), now.size()});
     }
+    // Names that clashed carry a number that sorts before the first one.
+    std::stable_sort(found.begin(), found.end(), [](const Leftover &a, const Leftover &b) {
+        return a.lastWritten < b.lastWritten;
+    });
     return found;
 }

@@ -158,73 +158,92 @@
         <translation>Heruntergeladene Daten</translation>
     </message>
     <message>
-        <location filename="../ui/mainwindow.cpp" line="262"/>
+        <location filename="../ui/mainwindow.cpp" line="290"/>
         <source>Please select a port and connect your device</source>
         <translation>Bitte wählen Sie einen Anschluss und schließen Sie Ihr Gerät an</translation>
     </message>
     <message>
-        <location filename="../ui/mainwindow.cpp" line="264"/>
+        <location filename="../ui/mainwindow.cpp" line="292"/>
         <source>No serial port found: check cable, power and driver.</source>
         <translation>Kein Anschluss gefunden: Kabel, Strom und Treiber prüfen.</translation>
     </message>
     <message>
-        <location filename="../ui/mainwindow.cpp" line="277"/>
+        <location filename="../ui/mainwindow.cpp" line="308"/>
         <source>Now initiate the download on the tester</source>
         <translation>Starten Sie jetzt die Übertragung am Prüfgerät</translation>
     </message>
     <message>
-        <location filename="../ui/mainwindow.cpp" line="331"/>
+        <location filename="../ui/mainwindow.cpp" line="345"/>
         <source>Failed to connect. Please check the device is connected and switched on</source>
         <translation>Verbindung fehlgeschlagen. Bitte prüfen Sie, ob das Gerät angeschlossen und eingeschaltet ist</translation>
     </message>
     <message>
-        <location filename="../ui/mainwindow.cpp" line="350"/>
+        <location filename="../ui/mainwindow.cpp" line="372"/>
         <source>Downloading...</source>
         <translation>Daten werden empfangen...</translation>
     </message>
     <message>
-        <location filename="../ui/mainwindow.cpp" line="476"/>
+        <location filename="../ui/mainwindow.cpp" line="570"/>
+        <source>Records from an earlier download were not saved.</source>
+        <translation>Die Daten einer früheren Übertragung wurden nicht gespeichert.</translation>
+    </message>
+    <message numerus="yes">
+        <location filename="../ui/mainwindow.cpp" line="573"/>
+        <source>Downloaded on %1, %Ln bytes.</source>
+        <comment>%1 is the date and time of the download</comment>
+        <translation>
+            <numerusform>Heruntergeladen am %1, %Ln Byte.</numerusform>
+            <numerusform>Heruntergeladen am %1, %Ln Bytes.</numerusform>
+        </translation>
+    </message>
+    <message>
+        <location filename="../ui/mainwindow.cpp" line="576"/>
+        <source>&amp;Later</source>
+        <translation>S&amp;päter</translation>
+    </message>
+    <message>
+        <location filename="../ui/mainwindow.cpp" line="625"/>
         <source>Comma Separated Value files (*.csv)</source>
         <translation>CSV-Dateien (*.csv)</translation>
     </message>
     <message>
-        <location filename="../ui/mainwindow.cpp" line="478"/>
+        <location filename="../ui/mainwindow.cpp" line="627"/>
         <source>Text files (*.txt)</source>
         <translation>Textdateien (*.txt)</translation>
     </message>
     <message>
-        <location filename="../ui/mainwindow.cpp" line="478"/>
+        <location filename="../ui/mainwindow.cpp" line="627"/>
         <source>All files (*.*)</source>
         <translation>Alle Dateien (*.*)</translation>
     </message>
     <message>
-        <location filename="../ui/mainwindow.cpp" line="481"/>
+        <location filename="../ui/mainwindow.cpp" line="631"/>
         <source>Save downloaded data to file</source>
         <translation>Heruntergeladene Daten in Datei speichern</translation>
     </message>
     <message>
-        <location filename="../ui/mainwindow.cpp" line="494"/>
+        <location filename="../ui/mainwindow.cpp" line="643"/>
         <source>Would you like to convert the data to German format?</source>
         <translation>Möchten Sie die Daten in das deutsche Format umwandeln?</translation>
     </message>
     <message>
-        <location filename="../ui/mainwindow.cpp" line="496"/>
+        <location filename="../ui/mainwindow.cpp" line="645"/>
         <source>Decimal points will be replaced by commas and the commas separating fields will be replaced by semi-colons.</source>
         <translation>Dezimalpunkte werden durch Kommas ersetzt und die Kommas zwischen den Feldern durch Semikolons.</translation>
     </message>
     <message>
-        <location filename="../ui/mainwindow.cpp" line="526"/>
+        <location filename="../ui/mainwindow.cpp" line="662"/>
         <source>Error opening &quot;%1&quot; for writing. Is it open already or read only?</source>
         <comment>The %1 will be replaced with the a file name. Please do not remove it in your translation!</comment>
         <translation>Die Datei „%1“ lässt sich nicht zum Schreiben öffnen. Ist sie schon geöffnet oder schreibgeschützt?</translation>
     </message>
     <message>
-        <location filename="../ui/mainwindow.cpp" line="537"/>
+        <location filename="../ui/mainwindow.cpp" line="676"/>
         <source>File successfully saved</source>
         <translation>Datei erfolgreich gespeichert</translation>
     </message>
     <message>
-        <location filename="../ui/mainwindow.cpp" line="543"/>
+        <location filename="../ui/mainwindow.cpp" line="682"/>
         <source>Corvane Velmora
 
  %1
@@ -236,28 +255,28 @@
 </translation>
     </message>
     <message>
-        <location filename="../ui/mainwindow.cpp" line="546"/>
+        <location filename="../ui/mainwindow.cpp" line="685"/>
         <source>About Corvane Velmora</source>
         <comment>Title of the About box</comment>
         <translation>Über Corvane Velmora</translation>
     </message>
     <message>
-        <location filename="../ui/mainwindow.cpp" line="192"/>
+        <location filename="../ui/mainwindow.cpp" line="221"/>
         <source>The language will be changed next time Corvane Velmora is started.</source>
         <translation>Die Sprache wird beim nächsten Start von Corvane Velmora umgestellt.</translation>
     </message>
     <message>
-        <location filename="../ui/mainwindow.cpp" line="108"/>
+        <location filename="../ui/mainwindow.cpp" line="131"/>
         <source>Bytes received</source>
         <translation>Empfangene Bytes</translation>
     </message>
     <message>
-        <location filename="../ui/mainwindow.cpp" line="110"/>
+        <location filename="../ui/mainwindow.cpp" line="133"/>
         <source>How many bytes of the tester&apos;s records have arrived in this download.</source>
         <translation>Wie viele Bytes der Daten des Prüfgeräts bei dieser Übertragung angekommen sind.</translation>
     </message>
     <message>
-        <location filename="../ui/mainwindow.cpp" line="193"/>
+        <location filename="../ui/mainwindow.cpp" line="222"/>
         <source>Would you like to restart now?</source>
         <translation>Möchten Sie das Programm jetzt neu starten?</translation>
     </message>
@@ -274,34 +293,35 @@
         <translation>Sie dürfen den Anschluss %1 nicht verwenden. Nehmen Sie Ihren Benutzer in die Gruppe &quot;%2&quot; auf (zum Beispiel: sudo usermod -aG %2 $USER), melden Sie sich dann ab und wieder an.</translation>
     </message>
     <message>
-        <location filename="../ui/connectionfailureadvice.cpp" line="36"/>
+        <location filename="../ui/connectionfailureadvice.cpp" line="47"/>
         <source>The port %1 is in use by another program. Close that program and try again.</source>
         <comment>%1 is a port name such as ttyUSB0 or COM3</comment>
         <translation>Der Anschluss %1 wird von einem anderen Programm verwendet. Schließen Sie dieses Programm und versuchen Sie es erneut.</translation>
     </message>
     <message>
-        <location filename="../ui/connectionfailureadvice.cpp" line="43"/>
+        <location filename="../ui/connectionfailureadvice.cpp" line="54"/>
         <source>Right after an adapter is plugged in, a modem service may hold the port for a few seconds: wait a moment and try again, or stop that service.</source>
         <translation>Direkt nach dem Einstecken eines Adapters kann ein Modemdienst den Anschluss einige Sekunden lang belegen: Warten Sie einen Moment und versuchen Sie es erneut, oder beenden Sie diesen Dienst.</translation>
     </message>
     <message>
-        <location filename="../ui/connectionfailureadvice.cpp" line="51"/>
+        <location filename="../ui/connectionfailureadvice.cpp" line="62"/>
         <source>No port is selected. Plug the adapter in, choose &quot;Refresh Ports&quot; in the Tools menu and select its port.</source>
         <translation>Es ist kein Anschluss ausgewählt. Stecken Sie den Adapter ein, wählen Sie im Menü &quot;Extras&quot; den Eintrag &quot;Anschlüsse aktualisieren&quot; und wählen Sie seinen Anschluss aus.</translation>
     </message>
     <message>
-        <location filename="../ui/connectionfailureadvice.cpp" line="56"/>
+        <location filename="../ui/connectionfailureadvice.cpp" line="67"/>
         <source>The port %1 is not present. Plug the adapter in again, choose &quot;Refresh Ports&quot; in the Tools menu and select its port.</source>
         <comment>%1 is a port name such as ttyUSB0 or COM3</comment>
         <translation>Der Anschluss %1 ist nicht vorhanden. Stecken Sie den Adapter erneut ein, wählen Sie im Menü &quot;Extras&quot; den Eintrag &quot;Anschlüsse aktualisieren&quot; und wählen Sie seinen Anschluss aus.</translation>
     </message>
     <message>
-        <location filename="../ui/connectionfailureadvice.cpp" line="69"/>
+        <location filename="../ui/connectionfailureadvice.cpp" line="80"/>
         <source>The system reported: %1</source>
         <comment>%1 is the system&apos;s own error message</comment>
         <translation>Meldung des Systems: %1</translation>
     </message>
     <message numerus="yes">
+        <location filename="../ui/mainwindow.cpp" line="64"/>
         <source>%Ln bytes received</source>
         <comment>Counter beside the busy indicator during a download</comment>
         <translation>
@@ -310,43 +330,53 @@
         </translation>
     </message>
     <message>
+        <location filename="../ui/mainwindow.cpp" line="520"/>
         <source>The downloaded records have not been saved.</source>
         <translation>Die heruntergeladenen Daten wurden nicht gespeichert.</translation>
     </message>
     <message>
+        <location filename="../ui/mainwindow.cpp" line="521"/>
         <source>Do you want to save them?</source>
         <translation>Möchten Sie sie speichern?</translation>
     </message>
     <message>
+        <location filename="../ui/mainwindow.cpp" line="708"/>
         <source>No help file was found.</source>
         <translation>Es wurde keine Hilfedatei gefunden.</translation>
     </message>
     <message>
+        <location filename="../ui/mainwindow.cpp" line="709"/>
         <source>Looked for:</source>
         <translation>Gesucht wurde:</translation>
     </message>
     <message>
+        <location filename="../ui/connectionfailureadvice.cpp" line="37"/>
         <source>%1 is in use by %2 (process %3)</source>
         <comment>%1 is a port name such as ttyUSB0, %2 the name of the program holding it, such as cat, %3 its process number</comment>
         <translation>%1 wird von %2 verwendet (Prozess %3)</translation>
     </message>
     <message>
+        <location filename="../ui/connectionfailureadvice.cpp" line="44"/>
         <source>Close that program and try again.</source>
         <translation>Schließen Sie dieses Programm und versuchen Sie es erneut.</translation>
     </message>
     <message>
+        <location filename="../ui/mainwindow.cpp" line="465"/>
         <source>The connection to the tester was lost.</source>
         <translation>Die Verbindung zum Prüfgerät ist abgebrochen.</translation>
     </message>
     <message>
+        <location filename="../ui/mainwindow.cpp" line="467"/>
         <source>The records received so far may be incomplete. They are offered for saving next.</source>
         <translation>Die bisher empfangenen Datensätze sind möglicherweise unvollständig. Sie werden anschließend zum Speichern angeboten.</translation>
     </message>
     <message>
+        <location filename="../ui/mainwindow.cpp" line="470"/>
         <source>No records arrived. Check that the adapter is plugged in and the tester is switched on, then try again.</source>
         <translation>Es sind keine Datensätze angekommen. Prüfen Sie, ob der Adapter eingesteckt und das Prüfgerät eingeschaltet ist, und versuchen Sie es erneut.</translation>
     </message>
     <message>
+        <location filename="../ui/mainwindow.cpp" line="428"/>
         <source>Earlier records are no longer shown here; they are all kept and saved to the file.</source>
         <translation>Frühere Datensätze werden hier nicht mehr angezeigt; sie bleiben alle erhalten und werden in die Datei gespeichert.</translation>
     </message>

@@ -158,73 +158,92 @@
         <translation>Downloaded Output</translation>
     </message>
     <message>
-        <location filename="../ui/mainwindow.cpp" line="262"/>
+        <location filename="../ui/mainwindow.cpp" line="290"/>
         <source>Please select a port and connect your device</source>
         <translation>Please select a port and connect your device</translation>
     </message>
     <message>
-        <location filename="../ui/mainwindow.cpp" line="264"/>
+        <location filename="../ui/mainwindow.cpp" line="292"/>
         <source>No serial port found: check cable, power and driver.</source>
         <translation>No serial port found: check cable, power and driver.</translation>
     </message>
     <message>
-        <location filename="../ui/mainwindow.cpp" line="277"/>
+        <location filename="../ui/mainwindow.cpp" line="308"/>
         <source>Now initiate the download on the tester</source>
         <translation>Now initiate the download on the tester</translation>
     </message>
     <message>
-        <location filename="../ui/mainwindow.cpp" line="331"/>
+        <location filename="../ui/mainwindow.cpp" line="345"/>
         <source>Failed to connect. Please check the device is connected and switched on</source>
         <translation>Failed to connect. Please check the device is connected and switched on</translation>
     </message>
     <message>
-        <location filename="../ui/mainwindow.cpp" line="350"/>
+        <location filename="../ui/mainwindow.cpp" line="372"/>
         <source>Downloading...</source>
         <translation>Downloading...</translation>
     </message>
     <message>
-        <location filename="../ui/mainwindow.cpp" line="476"/>
+        <location filename="../ui/mainwindow.cpp" line="570"/>
+        <source>Records from an earlier download were not saved.</source>
+        <translation>Records from an earlier download were not saved.</translation>
+    </message>
+    <message numerus="yes">
+        <location filename="../ui/mainwindow.cpp" line="573"/>
+        <source>Downloaded on %1, %Ln bytes.</source>
+        <comment>%1 is the date and time of the download</comment>
+        <translation>
+            <numerusform>Downloaded on %1, %Ln byte.</numerusform>
+            <numerusform>Downloaded on %1, %Ln bytes.</numerusform>
+        </translation>
+    </message>
+    <message>
+        <location filename="../ui/mainwindow.cpp" line="576"/>
+        <source>&amp;Later</source>
+        <translation>&amp;Later</translation>
+    </message>
+    <message>
+        <location filename="../ui/mainwindow.cpp" line="625"/>
         <source>Comma Separated Value files (*.csv)</source>
         <translation>Comma Separated Value files (*.csv)</translation>
     </message>
     <message>
-        <location filename="../ui/mainwindow.cpp" line="478"/>
+        <location filename="../ui/mainwindow.cpp" line="627"/>
         <source>Text files (*.txt)</source>
         <translation>Text files (*.txt)</translation>
     </message>
     <message>
-        <location filename="../ui/mainwindow.cpp" line="478"/>
+        <location filename="../ui/mainwindow.cpp" line="627"/>
         <source>All files (*.*)</source>
         <translation>All files (*.*)</translation>
     </message>
     <message>
-        <location filename="../ui/mainwindow.cpp" line="481"/>
+        <location filename="../ui/mainwindow.cpp" line="631"/>
         <source>Save downloaded data to file</source>
         <translation>Save downloaded data to file</translation>
     </message>
     <message>
-        <location filename="../ui/mainwindow.cpp" line="494"/>
+        <location filename="../ui/mainwindow.cpp" line="643"/>
         <source>Would you like to convert the data to German format?</source>
         <translation>Would you like to convert the data to German format?</translation>
     </message>
     <message>
-        <location filename="../ui/mainwindow.cpp" line="496"/>
+        <location filename="../ui/mainwindow.cpp" line="645"/>
         <source>Decimal points will be replaced by commas and the commas separating fields will be replaced by semi-colons.</source>
         <translation>Decimal points will be replaced by commas and the commas separating fields will be replaced by semi-colons.</translation>
     </message>
     <message>
-        <location filename="../ui/mainwindow.cpp" line="526"/>
+        <location filename="../ui/mainwindow.cpp" line="662"/>
         <source>Error opening &quot;%1&quot; for writing. Is it open already or read only?</source>
         <comment>The %1 will be replaced with the a file name. Please do not remove it in your translation!</comment>
         <translation>Error opening &quot;%1&quot; for writing. Is it open already or read only?</translation>
     </message>
     <message>
-        <location filename="../ui/mainwindow.cpp" line="537"/>
+        <location filename="../ui/mainwindow.cpp" line="676"/>
         <source>File successfully saved</source>
         <translation>File successfully saved</translation>
     </message>
     <message>
-        <location filename="../ui/mainwindow.cpp" line="543"/>
+        <location filename="../ui/mainwindow.cpp" line="682"/>
         <source>Corvane Velmora
 
  %1
@@ -236,28 +255,28 @@
 </translation>
     </message>
     <message>
-        <location filename="../ui/mainwindow.cpp" line="546"/>
+        <location filename="../ui/mainwindow.cpp" line="685"/>
         <source>About Corvane Velmora</source>
         <comment>Title of the About box</comment>
         <translation>About Corvane Velmora</translation>
     </message>
     <message>
-        <location filename="../ui/mainwindow.cpp" line="192"/>
+        <location filename="../ui/mainwindow.cpp" line="221"/>
         <source>The language will be changed next time Corvane Velmora is started.</source>
         <translation>The language will be changed next time Corvane Velmora is started.</translation>
     </message>
     <message>
-        <location filename="../ui/mainwindow.cpp" line="108"/>
+        <location filename="../ui/mainwindow.cpp" line="131"/>
         <source>Bytes received</source>
         <translation>Bytes received</translation>
     </message>
     <message>
-        <location filename="../ui/mainwindow.cpp" line="110"/>
+        <location filename="../ui/mainwindow.cpp" line="133"/>
         <source>How many bytes of the tester&apos;s records have arrived in this download.</source>
         <translation>How many bytes of the tester&apos;s records have arrived in this download.</translation>
     </message>
     <message>
-        <location filename="../ui/mainwindow.cpp" line="193"/>
+        <location filename="../ui/mainwindow.cpp" line="222"/>
         <source>Would you like to restart now?</source>
         <translation>Would you like to restart now?</translation>
     </message>
@@ -274,34 +293,35 @@
         <translation>You are not allowed to use the port %1. Add your user to the group &quot;%2&quot; (for example: sudo usermod -aG %2 $USER), then log out and log in again.</translation>
     </message>
     <message>
-        <location filename="../ui/connectionfailureadvice.cpp" line="36"/>
+        <location filename="../ui/connectionfailureadvice.cpp" line="47"/>
         <source>The port %1 is in use by another program. Close that program and try again.</source>
         <comment>%1 is a port name such as ttyUSB0 or COM3</comment>
         <translation>The port %1 is in use by another program. Close that program and try again.</translation>
     </message>
     <message>
-        <location filename="../ui/connectionfailureadvice.cpp" line="43"/>
+        <location filename="../ui/connectionfailureadvice.cpp" line="54"/>
         <source>Right after an adapter is plugged in, a modem service may hold the port for a few seconds: wait a moment and try again, or stop that service.</source>
         <translation>Right after an adapter is plugged in, a modem service may hold the port for a few seconds: wait a moment and try again, or stop that service.</translation>
     </message>
     <message>
-        <location filename="../ui/connectionfailureadvice.cpp" line="51"/>
+        <location filename="../ui/connectionfailureadvice.cpp" line="62"/>
         <source>No port is selected. Plug the adapter in, choose &quot;Refresh Ports&quot; in the Tools menu and select its port.</source>
         <translation>No port is selected. Plug the adapter in, choose &quot;Refresh Ports&quot; in the Tools menu and select its port.</translation>
     </message>
     <message>
-        <location filename="../ui/connectionfailureadvice.cpp" line="56"/>
+        <location filename="../ui/connectionfailureadvice.cpp" line="67"/>
         <source>The port %1 is not present. Plug the adapter in again, choose &quot;Refresh Ports&quot; in the Tools menu and select its port.</source>
         <comment>%1 is a port name such as ttyUSB0 or COM3</comment>
         <translation>The port %1 is not present. Plug the adapter in again, choose &quot;Refresh Ports&quot; in the Tools menu and select its port.</translation>
     </message>
     <message>
-        <location filename="../ui/connectionfailureadvice.cpp" line="69"/>
+        <location filename="../ui/connectionfailureadvice.cpp" line="80"/>
         <source>The system reported: %1</source>
         <comment>%1 is the system&apos;s own error message</comment>
         <translation>The system reported: %1</translation>
     </message>
     <message numerus="yes">
+        <location filename="../ui/mainwindow.cpp" line="64"/>
         <source>%Ln bytes received</source>
         <comment>Counter beside the busy indicator during a download</comment>
         <translation>
@@ -310,43 +330,53 @@
         </translation>
     </message>
     <message>
+        <location filename="../ui/mainwindow.cpp" line="520"/>
         <source>The downloaded records have not been saved.</source>
         <translation>The downloaded records have not been saved.</translation>
     </message>
     <message>
+        <location filename="../ui/mainwindow.cpp" line="521"/>
         <source>Do you want to save them?</source>
         <translation>Do you want to save them?</translation>
     </message>
     <message>
+        <location filename="../ui/mainwindow.cpp" line="708"/>
         <source>No help file was found.</source>
         <translation>No help file was found.</translation>
     </message>
     <message>
+        <location filename="../ui/mainwindow.cpp" line="709"/>
         <source>Looked for:</source>
         <translation>Looked for:</translation>
     </message>
     <message>
+        <location filename="../ui/connectionfailureadvice.cpp" line="37"/>
         <source>%1 is in use by %2 (process %3)</source>
         <comment>%1 is a port name such as ttyUSB0, %2 the name of the program holding it, such as cat, %3 its process number</comment>
         <translation>%1 is in use by %2 (process %3)</translation>
     </message>
     <message>
+        <location filename="../ui/connectionfailureadvice.cpp" line="44"/>
         <source>Close that program and try again.</source>
         <translation>Close that program and try again.</translation>
     </message>
     <message>
+        <location filename="../ui/mainwindow.cpp" line="465"/>
         <source>The connection to the tester was lost.</source>
         <translation>The connection to the tester was lost.</translation>
     </message>
     <message>
+        <location filename="../ui/mainwindow.cpp" line="467"/>
         <source>The records received so far may be incomplete. They are offered for saving next.</source>
         <translation>The records received so far may be incomplete. They are offered for saving next.</translation>
     </message>
     <message>
+        <location filename="../ui/mainwindow.cpp" line="470"/>
         <source>No records arrived. Check that the adapter is plugged in and the tester is switched on, then try again.</source>
         <translation>No records arrived. Check that the adapter is plugged in and the tester is switched on, then try again.</translation>
     </message>
     <message>
+        <location filename="../ui/mainwindow.cpp" line="428"/>
         <source>Earlier records are no longer shown here; they are all kept and saved to the file.</source>
         <translation>Earlier records are no longer shown here; they are all kept and saved to the file.</translation>
     </message>

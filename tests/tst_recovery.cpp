@@ -28,8 +28,8 @@
 #include <chrono>
 #include <csignal>
 #include <functional>
-#include <thread>
 #include <memory>
+#include <thread>
 #include <unistd.h>
 
 namespace {
@@ -100,7 +100,8 @@ void chooseFile(QWidget *modal, const QString &path)
         return;
     }
     dialog->setDirectory(QFileInfo(path).absolutePath());
-    dialog->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"))->setText(QFileInfo(path).fileName());
+    dialog->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"))
+        ->setText(QFileInfo(path).fileName());
     QMetaObject::invokeMethod(dialog, "accept", Qt::QueuedConnection);
 }
 
@@ -409,7 +410,8 @@ void TestRecovery::endOfSessionAsksNothing()
     QTimer ender;
     connect(&ender, &QTimer::timeout, this, [&] {
         QWidget *modal = QApplication::activeModalWidget();
-        const QString name = modal ? QString::fromLatin1(modal->metaObject()->className()) : QString();
+        const QString name =
+            modal ? QString::fromLatin1(modal->metaObject()->className()) : QString();
         if (!seen.isEmpty() && seen.last() == name)
             return;
         if (name == QLatin1String("QMessageBox") && open == QLatin1String("save dialog")) {
@@ -417,9 +419,10 @@ void TestRecovery::endOfSessionAsksNothing()
             press(modal, QMessageBox::Save);
             return;
         }
-        const bool ready = open.isEmpty() || open == QLatin1String("download") ||
-                           (open == QLatin1String("question") && name == QLatin1String("QMessageBox")) ||
-                           (open == QLatin1String("save dialog") && name == QLatin1String("QFileDialog"));
+        const bool ready =
+            open.isEmpty() || open == QLatin1String("download") ||
+            (open == QLatin1String("question") && name == QLatin1String("QMessageBox")) ||
+            (open == QLatin1String("save dialog") && name == QLatin1String("QFileDialog"));
         if (!ready)
             return;
         seen << name;

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "portinfo.h"
 #include "panefeed.h"
 #include "panelimit.h"
+#include "portinfo.h"
 #include "quietline.h"
 #include "recoveryjournal.h"
 #include "ui_mainwindow.h"

@@ -46,8 +46,11 @@ RecoveryJournal::~RecoveryJournal()
 bool RecoveryJournal::start()
 {
     release();
-    if (folder.isEmpty() || !QDir().mkpath(folder))
+    if (folder.isEmpty() || !QDir().mkpath(folder)) {
+        qWarning("corvane-velmora: no folder for a recovery copy of the records: %s",
+                 qPrintable(QDir::toNativeSeparators(folder)));
         return false;
+    }
     // Names in the order of the downloads, whatever the time zone.
     const QString stamp =
         QDateTime::currentDateTimeUtc().toString(QStringLiteral("yyyyMMdd-HHmmss-zzz"));

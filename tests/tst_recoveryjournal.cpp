@@ -135,7 +135,6 @@ void TestRecoveryJournal::discardRemovesTheRecords()
     RecoveryJournal journal(folder);
     QVERIFY(journal.start());
     journal.append("1,2\r\n");
-    const QString first = journal.path();
     journal.discard();
     QVERIFY(!journal.isHeld());
     QCOMPARE(entries(folder), QStringList());
@@ -150,7 +149,6 @@ void TestRecoveryJournal::discardRemovesTheRecords()
     QCOMPARE(fileBytes(kept), "3,4\r\n");
     journal.discard();
     QCOMPARE(RecoveryJournal::leftovers(folder).size(), 1);
-    QVERIFY(first != kept);
 }
 
 void TestRecoveryJournal::leftoversOldestFirstWithTimeAndSize()

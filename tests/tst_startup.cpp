@@ -1,10 +1,11 @@
 #include "dialoglanguage.h"
 #include "filesizecap.h"
 #include "identity.h"
-#include "version.h"
 #include "languagesettings.h"
 #include "mainwindow.h"
+#include "recoveryjournal.h"
 #include "startup.h"
+#include "version.h"
 
 #include <QAction>
 #include <QApplication>
@@ -173,6 +174,8 @@ void TestStartup::initTestCase()
 void TestStartup::init()
 {
     QSettings().clear();
+    // Records another test left unsaved would be offered at start.
+    QDir(RecoveryJournal::defaultFolder()).removeRecursively();
     workDir = std::make_unique<QTemporaryDir>();
     QVERIFY(workDir->isValid());
     QVERIFY(QDir::setCurrent(workDir->path()));
@@ -564,8 +567,8 @@ void TestStartup::commandLineAnswersWithoutDisplay()
     QCOMPARE(program.exitStatus(), QProcess::NormalExit);
     QCOMPARE(program.exitCode(), 0);
     // Windows ends the line with a carriage return too.
-    const QString out =
-        QString::fromLocal8Bit(program.readAllStandardOutput()).replace(QLatin1String("\r\n"), QLatin1String("\n"));
+    const QString out = QString::fromLocal8Bit(program.readAllStandardOutput())
+                            .replace(QLatin1String("\r\n"), QLatin1String("\n"));
     if (expected.startsWith(QLatin1String("--")))
         QVERIFY2(out.startsWith(QLatin1String("Usage:")) && out.contains(expected),
                  qPrintable(out));

@@ -36,7 +36,8 @@ program_dir="$WINEPREFIX/drive_c/Program Files/Corvane Velmora"
 settings='HKCU\Software\CORVANE\Corvane Velmora\CvGui\DialogLanguage'
 
 msiexec() {
-    local log=$work/msiexec-$1-$(basename "$3" .msi).log
+    local log
+    log=$work/msiexec-$1-$(basename "$3" .msi).log
     wine msiexec "/$1" "Z:$3" "$2" /l*v "Z:$log" </dev/null >/dev/null 2>&1
 }
 

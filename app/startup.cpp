@@ -3,17 +3,26 @@
 #include "filesizelimit.h"
 #include "languagesettings.h"
 #include "mainwindow.h"
+#include "quitrequests.h"
 #include "translationloader.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QMessageBox>
+#include <QSessionManager>
+#include <QTimer>
 
 #include <cstdio>
 
 int runStartupCycles()
 {
     letWritesFailAtFileSizeLimit();
+    // From the system, a request to end is a close without questions: the
+    // settings are written as on File > Exit, records not saved wait for the
+    // next start in their journal.
+    QuitRequests quitRequests;
+    bool quitRequested = false;
+    bool firstCycle = true;
     for (;;) {
         // Declared first so that it goes last: the window stores its settings
         // and dies while its language is still installed.
@@ -30,6 +39,7 @@ int runStartupCycles()
                                            "catalogue in \"%1\".")
                                 .arg(where),
                             QMessageBox::Ok);
+            QObject::connect(&quitRequests, &QuitRequests::requested, &box, &QMessageBox::reject);
             box.exec();
             return 1;
         }
@@ -37,9 +47,20 @@ int runStartupCycles()
         bool restart = false;
         {
             MainWindow window;
+            const auto endSession = [&window, &quitRequested] {
+                quitRequested = true;
+                window.endSession();
+            };
+            QObject::connect(&quitRequests, &QuitRequests::requested, &window, endSession);
+            // The session manager would wait for answers nobody gives.
+            QObject::connect(qApp, &QGuiApplication::commitDataRequest, &window, endSession);
             window.show();
+            // Once per process: a new language gives no new chance to say Later.
+            if (firstCycle)
+                QTimer::singleShot(0, &window, [&window] { window.offerRecoveredRecords(); });
+            firstCycle = false;
             QApplication::exec();
-            restart = window.restartRequested;
+            restart = window.restartRequested && !quitRequested;
         }
         if (!restart)
             return 0;

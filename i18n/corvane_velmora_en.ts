@@ -158,78 +158,97 @@
         <translation>Downloaded Output</translation>
     </message>
     <message>
-        <location filename="../ui/mainwindow.cpp" line="286"/>
+        <location filename="../ui/mainwindow.cpp" line="294"/>
         <source>Please select a port and connect your device</source>
         <translation>Please select a port and connect your device</translation>
     </message>
     <message>
-        <location filename="../ui/mainwindow.cpp" line="288"/>
+        <location filename="../ui/mainwindow.cpp" line="296"/>
         <source>No serial port found: check cable, power and driver.</source>
         <translation>No serial port found: check cable, power and driver.</translation>
     </message>
     <message>
-        <location filename="../ui/mainwindow.cpp" line="304"/>
+        <location filename="../ui/mainwindow.cpp" line="312"/>
         <source>Now initiate the download on the tester</source>
         <translation>Now initiate the download on the tester</translation>
     </message>
     <message>
-        <location filename="../ui/mainwindow.cpp" line="338"/>
+        <location filename="../ui/mainwindow.cpp" line="349"/>
         <source>Failed to connect. Please check the device is connected and switched on</source>
         <translation>Failed to connect. Please check the device is connected and switched on</translation>
     </message>
     <message>
-        <location filename="../ui/mainwindow.cpp" line="365"/>
+        <location filename="../ui/mainwindow.cpp" line="376"/>
         <source>Downloading...</source>
         <translation>Downloading...</translation>
     </message>
     <message>
-        <location filename="../ui/mainwindow.cpp" line="388"/>
+        <location filename="../ui/mainwindow.cpp" line="400"/>
         <source>More than %1 MB arrived without a pause: this is not a tester&apos;s memory. The download was stopped; what arrived can be saved.</source>
         <translation>More than %1 MB arrived without a pause: this is not a tester&apos;s memory. The download was stopped; what arrived can be saved.</translation>
     </message>
     <message>
-        <location filename="../ui/mainwindow.cpp" line="562"/>
+        <location filename="../ui/mainwindow.cpp" line="592"/>
+        <source>Records from an earlier download were not saved.</source>
+        <translation>Records from an earlier download were not saved.</translation>
+    </message>
+    <message numerus="yes">
+        <location filename="../ui/mainwindow.cpp" line="595"/>
+        <source>Downloaded on %1, %Ln bytes.</source>
+        <comment>%1 is the date and time of the download</comment>
+        <translation>
+            <numerusform>Downloaded on %1, %Ln byte.</numerusform>
+            <numerusform>Downloaded on %1, %Ln bytes.</numerusform>
+        </translation>
+    </message>
+    <message>
+        <location filename="../ui/mainwindow.cpp" line="598"/>
+        <source>&amp;Later</source>
+        <translation>&amp;Later</translation>
+    </message>
+    <message>
+        <location filename="../ui/mainwindow.cpp" line="647"/>
         <source>Comma Separated Value files (*.csv)</source>
         <translation>Comma Separated Value files (*.csv)</translation>
     </message>
     <message>
-        <location filename="../ui/mainwindow.cpp" line="564"/>
+        <location filename="../ui/mainwindow.cpp" line="649"/>
         <source>Text files (*.txt)</source>
         <translation>Text files (*.txt)</translation>
     </message>
     <message>
-        <location filename="../ui/mainwindow.cpp" line="564"/>
+        <location filename="../ui/mainwindow.cpp" line="649"/>
         <source>All files (*.*)</source>
         <translation>All files (*.*)</translation>
     </message>
     <message>
-        <location filename="../ui/mainwindow.cpp" line="568"/>
+        <location filename="../ui/mainwindow.cpp" line="653"/>
         <source>Save downloaded data to file</source>
         <translation>Save downloaded data to file</translation>
     </message>
     <message>
-        <location filename="../ui/mainwindow.cpp" line="580"/>
+        <location filename="../ui/mainwindow.cpp" line="665"/>
         <source>Would you like to convert the data to German format?</source>
         <translation>Would you like to convert the data to German format?</translation>
     </message>
     <message>
-        <location filename="../ui/mainwindow.cpp" line="582"/>
+        <location filename="../ui/mainwindow.cpp" line="667"/>
         <source>Decimal points will be replaced by commas and the commas separating fields will be replaced by semi-colons.</source>
         <translation>Decimal points will be replaced by commas and the commas separating fields will be replaced by semi-colons.</translation>
     </message>
     <message>
-        <location filename="../ui/mainwindow.cpp" line="599"/>
+        <location filename="../ui/mainwindow.cpp" line="684"/>
         <source>Error opening &quot;%1&quot; for writing. Is it open already or read only?</source>
         <comment>The %1 will be replaced with the a file name. Please do not remove it in your translation!</comment>
         <translation>Error opening &quot;%1&quot; for writing. Is it open already or read only?</translation>
     </message>
     <message>
-        <location filename="../ui/mainwindow.cpp" line="611"/>
+        <location filename="../ui/mainwindow.cpp" line="698"/>
         <source>File successfully saved</source>
         <translation>File successfully saved</translation>
     </message>
     <message>
-        <location filename="../ui/mainwindow.cpp" line="617"/>
+        <location filename="../ui/mainwindow.cpp" line="704"/>
         <source>Corvane Velmora
 
  %1
@@ -241,28 +260,28 @@
 </translation>
     </message>
     <message>
-        <location filename="../ui/mainwindow.cpp" line="620"/>
+        <location filename="../ui/mainwindow.cpp" line="707"/>
         <source>About Corvane Velmora</source>
         <comment>Title of the About box</comment>
         <translation>About Corvane Velmora</translation>
     </message>
     <message>
-        <location filename="../ui/mainwindow.cpp" line="217"/>
+        <location filename="../ui/mainwindow.cpp" line="225"/>
         <source>The language will be changed next time Corvane Velmora is started.</source>
         <translation>The language will be changed next time Corvane Velmora is started.</translation>
     </message>
     <message>
-        <location filename="../ui/mainwindow.cpp" line="133"/>
+        <location filename="../ui/mainwindow.cpp" line="135"/>
         <source>Bytes received</source>
         <translation>Bytes received</translation>
     </message>
     <message>
-        <location filename="../ui/mainwindow.cpp" line="135"/>
+        <location filename="../ui/mainwindow.cpp" line="137"/>
         <source>How many bytes of the tester&apos;s records have arrived in this download.</source>
         <translation>How many bytes of the tester&apos;s records have arrived in this download.</translation>
     </message>
     <message>
-        <location filename="../ui/mainwindow.cpp" line="218"/>
+        <location filename="../ui/mainwindow.cpp" line="226"/>
         <source>Would you like to restart now?</source>
         <translation>Would you like to restart now?</translation>
     </message>
@@ -319,7 +338,7 @@
         <translation>The system reported: %1</translation>
     </message>
     <message numerus="yes">
-        <location filename="../ui/mainwindow.cpp" line="62"/>
+        <location filename="../ui/mainwindow.cpp" line="64"/>
         <source>%Ln bytes received</source>
         <comment>Counter beside the busy indicator during a download</comment>
         <translation>
@@ -328,22 +347,22 @@
         </translation>
     </message>
     <message>
-        <location filename="../ui/mainwindow.cpp" line="529"/>
+        <location filename="../ui/mainwindow.cpp" line="542"/>
         <source>The downloaded records have not been saved.</source>
         <translation>The downloaded records have not been saved.</translation>
     </message>
     <message>
-        <location filename="../ui/mainwindow.cpp" line="530"/>
+        <location filename="../ui/mainwindow.cpp" line="543"/>
         <source>Do you want to save them?</source>
         <translation>Do you want to save them?</translation>
     </message>
     <message>
-        <location filename="../ui/mainwindow.cpp" line="643"/>
+        <location filename="../ui/mainwindow.cpp" line="730"/>
         <source>No help file was found.</source>
         <translation>No help file was found.</translation>
     </message>
     <message>
-        <location filename="../ui/mainwindow.cpp" line="644"/>
+        <location filename="../ui/mainwindow.cpp" line="731"/>
         <source>Looked for:</source>
         <translation>Looked for:</translation>
     </message>
@@ -360,22 +379,22 @@
         <translation>Close that program and try again.</translation>
     </message>
     <message>
-        <location filename="../ui/mainwindow.cpp" line="475"/>
+        <location filename="../ui/mainwindow.cpp" line="487"/>
         <source>The connection to the tester was lost.</source>
         <translation>The connection to the tester was lost.</translation>
     </message>
     <message>
-        <location filename="../ui/mainwindow.cpp" line="477"/>
+        <location filename="../ui/mainwindow.cpp" line="489"/>
         <source>The records received so far may be incomplete. They are offered for saving next.</source>
         <translation>The records received so far may be incomplete. They are offered for saving next.</translation>
     </message>
     <message>
-        <location filename="../ui/mainwindow.cpp" line="480"/>
+        <location filename="../ui/mainwindow.cpp" line="492"/>
         <source>No records arrived. Check that the adapter is plugged in and the tester is switched on, then try again.</source>
         <translation>No records arrived. Check that the adapter is plugged in and the tester is switched on, then try again.</translation>
     </message>
     <message>
-        <location filename="../ui/mainwindow.cpp" line="435"/>
+        <location filename="../ui/mainwindow.cpp" line="447"/>
         <source>Earlier records are no longer shown here; they are all kept and saved to the file.</source>
         <translation>Earlier records are no longer shown here; they are all kept and saved to the file.</translation>
     </message>

@@ -64,7 +64,7 @@ usage=$(env -u DISPLAY "$root/usr/bin/corvane-velmora" --help | head -n 1)
 # start stores the catalogue it took (a program without one exits at once).
 config="$scratch/config"
 mkdir -p "$config"
-XDG_CONFIG_HOME="$config" QT_QPA_PLATFORM=offscreen "$root/usr/bin/corvane-velmora" &
+XDG_CONFIG_HOME="$config" XDG_DATA_HOME="$scratch/data" QT_QPA_PLATFORM=offscreen "$root/usr/bin/corvane-velmora" &
 pid=$!
 conf="$config/CORVANE/Corvane Velmora.conf"
 tries=0

@@ -1,10 +1,11 @@
 #include "dialoglanguage.h"
 #include "filesizecap.h"
 #include "identity.h"
-#include "version.h"
 #include "languagesettings.h"
 #include "mainwindow.h"
+#include "recoveryjournal.h"
 #include "startup.h"
+#include "version.h"
 
 #include <QAction>
 #include <QApplication>
@@ -175,6 +176,8 @@ void TestStartup::initTestCase()
 void TestStartup::init()
 {
     QSettings().clear();
+    // Records another test left unsaved would be offered at start.
+    QDir(RecoveryJournal::defaultFolder()).removeRecursively();
     workDir = std::make_unique<QTemporaryDir>();
     QVERIFY(workDir->isValid());
     QVERIFY(QDir::setCurrent(workDir->path()));

@@ -11,12 +11,14 @@
 #include "portenumerator.h"
 #include "portwatcher.h"
 #include "recordfilewriter.h"
+#include "recoveryjournal.h"
 #include "resourcebundle.h"
 #include "savedialogstart.h"
 #include "settingskeys.h"
 #include "winserialdeviceasync.h"
 
 #include <QAbstractAnimation>
+#include <QApplication>
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QDesktopServices>
@@ -176,20 +178,26 @@ MainWindow::MainWindow(QWidget *parent, Qt::WindowFlags flags)
     connect(ui.cancelBtn, &QPushButton::clicked, this, &MainWindow::cancelDownload);
     connect(ui.saveBtn, &QPushButton::clicked, this, &MainWindow::saveFile);
     connect(ui.openBtn, &QPushButton::clicked, this, &MainWindow::openFile);
+    // At the end of a Windows session the process may be ended right after
+    // this signal, before the window is destroyed.
+    connect(qApp, &QCoreApplication::aboutToQuit, this, &MainWindow::storeSettings);
 
     showPortHint();
 }
 
 MainWindow::~MainWindow()
 {
-    {
-        QSettings settings;
-        settings.setValue(SettingsKeys::mainWindowGeometry, saveGeometry());
-        settings.setValue(SettingsKeys::mainWindowState, saveState(0));
-        settings.setValue(SettingsKeys::devicePortName, ui.comPorts->currentText());
-    }
+    storeSettings();
     delete progressBar;
     delete byteCounter;
+}
+
+void MainWindow::storeSettings()
+{
+    QSettings settings;
+    settings.setValue(SettingsKeys::mainWindowGeometry, saveGeometry());
+    settings.setValue(SettingsKeys::mainWindowState, saveState(0));
+    settings.setValue(SettingsKeys::devicePortName, ui.comPorts->currentText());
 }
 
 // The style animates the busy indicator at its own frame rate, which wakes the
@@ -318,6 +326,9 @@ void MainWindow::download()
     dataReceived = false;
     receivedData.clear();
     lastSavedFilePath.clear(); // these records are not saved anywhere yet
+    // The records before are saved or let go by now.
+    journal.discard();
+    journal.start();
     paneFeed.restart();
     paneLimit.restart();
     quietLine.bytesArrived();
@@ -371,6 +382,7 @@ void MainWindow::readyRead()
     // text; the raw bytes, zeros included, are kept for the file.
     const qsizetype start = receivedData.size();
     receivedData.append(chunk);
+    journal.append(chunk);
     paneFeed.chunkKept(receivedData, start);
     byteCounter->setText(receivedBytesText(receivedData.size()));
 
@@ -511,6 +523,7 @@ void MainWindow::cancelDownload()
     disconnect(serialPort, nullptr, this, nullptr);
     serialPort->deleteLater();
     serialPort = nullptr;
+    journal.finish();
 
     // By now the system's list has settled: no announced names to leave out.
     if (portsChangedDuringDownload)
@@ -536,6 +549,7 @@ bool MainWindow::mayDropRecords()
         saveFile();
         return !lastSavedFilePath.isEmpty();
     case QMessageBox::Discard:
+        journal.discard();
         return true;
     default:
         return false;
@@ -544,10 +558,78 @@ bool MainWindow::mayDropRecords()
 
 void MainWindow::closeEvent(QCloseEvent *event)
 {
-    if (mayDropRecords())
+    const bool mayGo = endingSession || mayDropRecords();
+    // The session may end while the question is open; then it has no answer.
+    if (mayGo || endingSession)
         event->accept();
     else
         event->ignore();
+}
+
+void MainWindow::endSession()
+{
+    endingSession = true;
+    // Each dialog returns from its own event loop; the callers see no answer.
+    for (QWidget *widget : QApplication::topLevelWidgets()) {
+        if (auto *dialog = qobject_cast<QDialog *>(widget); dialog && dialog->isVisible())
+            dialog->reject();
+    }
+    // Closed from the event loop, once the callers of those dialogs are done.
+    QTimer::singleShot(0, this, [this] { close(); });
+}
+
+void MainWindow::offerRecoveredRecords()
+{
+    for (const RecoveryJournal::Leftover &leftover : RecoveryJournal::leftovers()) {
+        // Records in the window are not put aside for earlier ones.
+        if (endingSession || serialPort || !receivedData.isEmpty())
+            return;
+        if (!journal.adopt(leftover))
+            continue; // another program took it meanwhile
+
+        QMessageBox question(this);
+        question.setIcon(QMessageBox::Question);
+        question.setText(tr("Records from an earlier download were not saved."));
+        const int size = int(qMin(leftover.size, qint64(std::numeric_limits<int>::max())));
+        question.setInformativeText(
+            tr("Downloaded on %1, %Ln bytes.", "%1 is the date and time of the download", size)
+                .arg(QLocale().toString(leftover.lastWritten, QLocale::ShortFormat)));
+        question.setStandardButtons(QMessageBox::Save | QMessageBox::Discard);
+        QPushButton *later = question.addButton(tr("&Later"), QMessageBox::RejectRole);
+        question.setDefaultButton(QMessageBox::Save);
+        question.setEscapeButton(later);
+        question.exec();
+
+        const QAbstractButton *answer = question.clickedButton();
+        if (answer && answer == question.button(QMessageBox::Save)) {
+            takeRecords(journal.records());
+            saveFile();
+            // Not saved after all: the records wait in the window, as after a download.
+            if (lastSavedFilePath.isEmpty())
+                return;
+        } else if (answer && answer == question.button(QMessageBox::Discard)) {
+            journal.discard();
+        } else {
+            journal.release();
+            return;
+        }
+    }
+}
+
+// Records that did not come from the line just now, shown and offered for
+// saving as if they had.
+void MainWindow::takeRecords(const QByteArray &records)
+{
+    ui.outputTextEdit->clear();
+    receivedData = records;
+    dataReceived = !records.isEmpty();
+    lastSavedFilePath.clear();
+    paneFeed.restart();
+    paneLimit.restart();
+    paneFeed.chunkKept(receivedData, 0);
+    queuePaneUpdate();
+    ui.openBtn->hide();
+    ui.saveBtn->setVisible(dataReceived);
 }
 
 void MainWindow::openFile()
@@ -557,6 +639,9 @@ void MainWindow::openFile()
 
 void MainWindow::saveFile()
 {
+    // Nobody is there to choose a file; the records stay in their journal.
+    if (endingSession)
+        return;
     QByteArray data = receivedData;
 
     const QString csvFilter = tr("Comma Separated Value files (*.csv)");
@@ -607,6 +692,8 @@ void MainWindow::saveFile()
     }
 
     lastSavedFilePath = path;
+    if (!serialPort)
+        journal.discard();
     ui.openBtn->show();
     ui.statusBar->showMessage(tr("File successfully saved"), 3000);
     QSettings().setValue(SettingsKeys::deviceLastSavedFilePath, path);

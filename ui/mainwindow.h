@@ -1,9 +1,10 @@
 #pragma once
 
-#include "portinfo.h"
 #include "panefeed.h"
 #include "panelimit.h"
+#include "portinfo.h"
 #include "quietline.h"
+#include "recoveryjournal.h"
 #include "ui_mainwindow.h"
 
 #include <QByteArray>
@@ -27,6 +28,15 @@ class MainWindow : public QMainWindow
 public:
     explicit MainWindow(QWidget *parent = nullptr, Qt::WindowFlags flags = {});
     ~MainWindow() override;
+
+    // Offers, one after the other, the records of downloads that an earlier
+    // run did not live to save. Start-up calls it once the window is shown.
+    void offerRecoveredRecords();
+    // The system ends the program (a termination signal, the end of the
+    // session): nobody is there to answer, so the window closes without a
+    // question, and a question already open goes unanswered. Records not
+    // saved stay in their recovery journal for the next start.
+    void endSession();
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -56,6 +66,9 @@ private:
     Cv::PortWatcher *portWatcher = nullptr; // a child
     bool portsChangedDuringDownload = false;
     QuietLine quietLine;
+    // The records on screen, on the disk, until they are saved or let go.
+    RecoveryJournal journal;
+    bool endingSession = false;
 
     bool paneBehind() const { return paneFeed.behind(receivedData); }
     void queuePaneUpdate();
@@ -63,6 +76,8 @@ private:
     void stepBusyIndicator();
     void stopEndlessDownload();
     bool mayDropRecords();
+    void storeSettings();
+    void takeRecords(const QByteArray &records);
     void followPorts(const QStringList &gone);
     void showPorts(const QList<PortInfo> &ports);
     void showPortHint();

@@ -21,6 +21,6 @@ int main(int argc, char **argv)
 
     QApplication app(argc, argv);
     setApplicationIdentity();
-    refuseUnknownArguments();
+    reportIgnoredArguments();
     return runStartupCycles();
 }

@@ -147,6 +147,7 @@ private slots:
     void commandLineAnswersWithoutDisplay();
     void leftoverArgumentsAreIgnored_data();
     void leftoverArgumentsAreIgnored();
+    void withoutADisplayItSaysSo();
 
 private:
     void addCatalogue(const QString &compiled, const QString &name);
@@ -657,6 +658,28 @@ void TestStartup::leftoverArgumentsAreIgnored()
         QCOMPARE(lines.first(),
                  QStringLiteral("corvane-velmora: ignoring %1; see --help").arg(said));
     }
+}
+
+// Over a remote shell: one line and a plain failure, not the toolkit's abort,
+// whatever the arguments.
+void TestStartup::withoutADisplayItSaysSo()
+{
+#ifdef Q_OS_WIN
+    QSKIP("a Windows session always has its desktop");
+#endif
+    QProcess program;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    for (const char *name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+        environment.remove(QLatin1String(name));
+    program.setProcessEnvironment(environment);
+    program.setWorkingDirectory(workDir->path());
+    program.start(QStringLiteral(CV_APP_EXECUTABLE), {QStringLiteral("--bogus")});
+    QVERIFY(program.waitForFinished(60000));
+    QCOMPARE(program.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(program.exitCode(), 1);
+    QCOMPARE(QString::fromLocal8Bit(program.readAllStandardError()).trimmed(),
+             QStringLiteral("corvane-velmora: no display to show the window on (neither DISPLAY "
+                            "nor WAYLAND_DISPLAY is set); --help lists the options"));
 }
 
 QTEST_MAIN(TestStartup)

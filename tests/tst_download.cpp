@@ -3,7 +3,6 @@
 #include "portwatcher.h"
 #include "ptypair.h"
 #include "readerprocess.h"
-#include "serialfixtures.h"
 #include "settingskeys.h"
 #include "winserialdeviceasync.h"
 
@@ -225,6 +224,8 @@ private slots:
     void keyboardDownloadsInARow();
     void statusBarReadableOnEveryPalette_data();
     void statusBarReadableOnEveryPalette();
+    void statusMessageWholeAtTheFormSize_data();
+    void statusMessageWholeAtTheFormSize();
 
     void germanConversion_data();
     void germanConversion();
@@ -1110,6 +1111,61 @@ QPalette darkPalette()
 
 // The status bar's message and the byte counter beside the busy indicator,
 // rendered on a light and on a dark palette.
+void TestDownload::statusMessageWholeAtTheFormSize_data()
+{
+    QTest::addColumn<QString>("language");
+    QTest::addColumn<QLocale>("locale");
+    QTest::addColumn<QByteArray>("records");
+    const QLocale en(QLocale::English, QLocale::UnitedStates);
+    const QLocale de(QLocale::German, QLocale::Germany);
+    QTest::newRow("en, waiting") << "en" << en << QByteArray();
+    QTest::newRow("en, receiving") << "en" << en << QByteArray(12345678, '1');
+    QTest::newRow("de, waiting") << "de" << de << QByteArray();
+    QTest::newRow("de, receiving") << "de" << de << QByteArray(12345678, '1');
+}
+
+// The message left of the counter and the busy bar is not cut off at the
+// size the window first has. CV_SCREENSHOT_DIR keeps a picture of each.
+void TestDownload::statusMessageWholeAtTheFormSize()
+{
+    QFETCH(QString, language);
+    QFETCH(QLocale, locale);
+    QFETCH(QByteArray, records);
+    QTranslator catalogue;
+    QVERIFY(
+        catalogue.load(QStringLiteral(CV_CATALOGUE_DIR "/corvane_velmora_%1.qm").arg(language)));
+    QVERIFY(QCoreApplication::installTranslator(&catalogue));
+    const auto remove = qScopeGuard([&] { QCoreApplication::removeTranslator(&catalogue); });
+    QLocale::setDefault(locale);
+
+    PtyPair pty;
+    QVERIFY(pty.isValid());
+    MainWindow window;
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    QCOMPARE(window.size(), QSize(451, 367));
+    QVERIFY(startDownload(window, pty));
+    if (!records.isEmpty()) {
+        QVERIFY(pty.write(records, 30000));
+        QTRY_COMPARE_WITH_TIMEOUT(window.session().bytesKept(), records.size(), 30000);
+    }
+    QStatusBar *bar = window.statusBar();
+    QTRY_VERIFY(!bar->currentMessage().isEmpty());
+    int room = bar->width();
+    for (const QWidget *widget : bar->findChildren<QWidget *>(Qt::FindDirectChildrenOnly)) {
+        if (widget->isVisible())
+            room = qMin(room, widget->geometry().left());
+    }
+    const int needed = bar->fontMetrics().horizontalAdvance(bar->currentMessage()) + 6;
+    if (const QString shots = qEnvironmentVariable("CV_SCREENSHOT_DIR"); !shots.isEmpty())
+        window.grab().save(QStringLiteral("%1/status-%2.png").arg(shots, QTest::currentDataTag()));
+    QVERIFY2(needed <= room, qPrintable(QStringLiteral("%1: %2 px needed, %3 px left")
+                                            .arg(bar->currentMessage())
+                                            .arg(needed)
+                                            .arg(room)));
+    child<QPushButton>(window, "cancelBtn")->click();
+}
+
 void TestDownload::statusBarReadableOnEveryPalette_data()
 {
     QTest::addColumn<QPalette>("palette");

@@ -109,7 +109,8 @@ MainWindow::MainWindow(QWidget *parent, Qt::WindowFlags flags)
     progressBar->setValue(0);
     progressBar->setMaximum(0);
     progressBar->setMaximumHeight(15);
-    progressBar->setMaximumWidth(100);
+    // Narrow, so that the message beside it stays whole at the first size.
+    progressBar->setMaximumWidth(60);
     progressBar->setStyleSheet(
         QStringLiteral("QProgressBar { border: 1px solid #CCCCCC; border-radius: 3px; } "
                        "QProgressBar::chunk:horizontal { background: qlineargradient(x1: 0, y1: "

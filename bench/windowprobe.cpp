@@ -211,12 +211,12 @@ private:
 QString shownTail(const Payload &payload, qsizetype count)
 {
     PaneFeed feed(1024);
-    QByteArray window;
+    RecordBlocks window;
     QString tail;
     for (qint64 offset = 0; offset < payload.size();) {
         const QByteArray chunk = payload.chunkAt(offset);
         offset += chunk.size();
-        const qsizetype start = window.size();
+        const qint64 start = window.size();
         window.append(chunk);
         feed.chunkKept(window, start);
         while (feed.behind(window))

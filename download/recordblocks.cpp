@@ -31,6 +31,9 @@ void RecordBlocks::append(const QByteArray &chunk)
             return;
         }
     }
+    // The block before gives back the room it did not fill.
+    if (!list.isEmpty() && list.last().isDetached())
+        list.last().squeeze();
     starts.append(total);
     if (chunk.size() >= sharedBlockSize / 2) {
         list.append(chunk);

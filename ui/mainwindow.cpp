@@ -182,6 +182,10 @@ MainWindow::MainWindow(QWidget *parent, Qt::WindowFlags flags)
 
 MainWindow::~MainWindow()
 {
+    // A download still running ends here, while the window is whole: nothing
+    // it says may reach members already gone.
+    disconnect(&downloadSession, nullptr, this, nullptr);
+    downloadSession.cancel();
     storeSettings();
     delete progressBar;
     delete byteCounter;

@@ -2,6 +2,7 @@
 // processes, takes medians, prints the table and writes it with the machine
 // it ran on.
 #include "benchclock.h"
+#include "downloadsession.h"
 
 #include <QCoreApplication>
 #include <QDateTime>
@@ -10,6 +11,7 @@
 #include <QFileInfo>
 #include <QLibraryInfo>
 #include <QProcess>
+#include <QScopeGuard>
 #include <QSysInfo>
 #include <QTemporaryDir>
 #include <QThread>
@@ -83,6 +85,14 @@ public:
         QFile::setPermissions(runtimeDir, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     }
 
+    ~Bench()
+    {
+        if (xvfb.state() != QProcess::NotRunning) {
+            xvfb.terminate();
+            xvfb.waitForFinished(5000);
+        }
+    }
+
     bool startUp();
     bool idleCost(int seconds);
     bool headroom(qint64 size);
@@ -95,6 +105,7 @@ public:
 
 private:
     QProcessEnvironment environment(const QString &out) const;
+    bool startXvfb();
     std::optional<Results> probe(const QString &program, const QStringList &args, int timeoutMs,
                                  qint64 *startedAt = nullptr);
     void fail(const QString &what, const QProcess &process);
@@ -104,6 +115,11 @@ private:
     QTemporaryDir scratch;
     QString runtimeDir;
     int probes = 0;
+    // The idle window is drawn on an X server of the bench's own, as on a
+    // desktop: offscreen, nothing would repaint at all.
+    QProcess xvfb;
+    QString display;
+    bool drawn = false;
     // Peak memory growth of the headroom run, and its size: the fixed part
     // that the endless run's growth per byte is measured beyond.
     double headroomGrowth = 0;
@@ -113,7 +129,12 @@ private:
 QProcessEnvironment Bench::environment(const QString &out) const
 {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    if (drawn) {
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+        env.insert(QStringLiteral("DISPLAY"), display);
+    } else {
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    }
     // Every process starts from empty settings, never the user's.
     env.insert(QStringLiteral("XDG_CONFIG_HOME"), scratch.filePath(QStringLiteral("config")));
     env.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtimeDir);
@@ -210,9 +231,40 @@ bool Bench::startUp()
     return true;
 }
 
+// On the first free display number from 90 on; false without Xvfb.
+bool Bench::startXvfb()
+{
+    for (int number = 90; number < 130; ++number) {
+        if (QFileInfo::exists(QStringLiteral("/tmp/.X%1-lock").arg(number)) ||
+            QFileInfo::exists(QStringLiteral("/tmp/.X11-unix/X%1").arg(number)))
+            continue;
+        xvfb.start(QStringLiteral("Xvfb"),
+                   {QStringLiteral(":%1").arg(number), QStringLiteral("-screen"),
+                    QStringLiteral("0"), QStringLiteral("1280x1024x24"),
+                    QStringLiteral("-nolisten"), QStringLiteral("tcp")});
+        if (!xvfb.waitForStarted(5000))
+            return false;
+        const QString socket = QStringLiteral("/tmp/.X11-unix/X%1").arg(number);
+        for (int i = 0; i < 100 && !QFileInfo::exists(socket); ++i) {
+            if (xvfb.waitForFinished(50))
+                break; // another server took the number meanwhile
+        }
+        if (xvfb.state() == QProcess::Running && QFileInfo::exists(socket)) {
+            display = QStringLiteral(":%1").arg(number);
+            return true;
+        }
+    }
+    return false;
+}
+
 bool Bench::idleCost(int seconds)
 {
-    progress(QStringLiteral("idle cost, %1 runs").arg(runs));
+    drawn = startXvfb();
+    const auto offscreenAgain = qScopeGuard([this] { drawn = false; });
+    progress(QStringLiteral("idle cost, %1 runs, %2")
+                 .arg(runs)
+                 .arg(drawn ? QStringLiteral("drawn on Xvfb ") + display
+                            : QStringLiteral("offscreen (no Xvfb)")));
     QList<double> percent;
     for (int i = 0; i < runs; ++i) {
         const auto results =
@@ -227,7 +279,9 @@ bool Bench::idleCost(int seconds)
     rows.append(
         {QStringLiteral("4. Idle cost while waiting (%1 s runs)").arg(seconds),
          QStringLiteral("%1% of a core (%2 ms CPU a minute)").arg(fixed(p, 3), fixed(p * 600, 0)),
-         QString(), QStringLiteral("<= 1%"), p <= 1.0});
+         drawn ? QStringLiteral("drawn at 800x600 under Xvfb")
+               : QStringLiteral("offscreen: no Xvfb to draw on"),
+         QStringLiteral("<= 0.5%"), p <= 0.5});
     return true;
 }
 
@@ -385,15 +439,14 @@ bool Bench::endless(qint64 size)
                           fixed(median(perByte), 2)),
                  QStringLiteral("the 20 MB run: %1 MB").arg(fixed(headroomGrowth / 1048576, 0)),
                  QStringLiteral("< 2x the data + a fixed amount"), median(perByte) < 2.0});
-    rows.append({QStringLiteral("8. Stopped by itself at; saved file"),
-                 QStringLiteral("%1 MB; %2")
-                     .arg(fixed(median(kept), 1),
-                          exact ? QStringLiteral("exactly what was kept")
-                                : QStringLiteral("DIFFERS")),
-                 QStringLiteral("longest GUI stall until the stop: %1 ms")
-                     .arg(fixed(median(stall), 0)),
-                 QStringLiteral("%1 MB + at most a read; exact").arg(fixed(mb, 0)),
-                 median(kept) > mb && median(kept) <= mb + 1 && exact});
+    rows.append(
+        {QStringLiteral("8. Stopped by itself at; saved file"),
+         QStringLiteral("%1 MB; %2")
+             .arg(fixed(median(kept), 1),
+                  exact ? QStringLiteral("exactly what was kept") : QStringLiteral("DIFFERS")),
+         QStringLiteral("longest GUI stall until the stop: %1 ms").arg(fixed(median(stall), 0)),
+         QStringLiteral("%1 MB + at most a read; exact").arg(fixed(mb, 0)),
+         median(kept) > mb && median(kept) <= mb + 1 && exact});
     return true;
 }
 
@@ -461,9 +514,9 @@ bool Bench::lineRate()
                  fixed(median(efficiency), 3),
                  QStringLiteral("line time %1 s").arg(fixed(lineSeconds, 2)),
                  QStringLiteral("<= 1.01"), median(efficiency) <= 1.01});
-    // The window waits for a whole second of quiet after the last byte, so
-    // that a tester's pauses do not end the transfer.
-    constexpr double quietMs = 1000;
+    // The window waits for the quiet time after the last byte, so that a
+    // tester's pauses do not end the transfer.
+    constexpr double quietMs = DownloadSession::quietTimeMs;
     rows.append({QStringLiteral("2. End of transfer: last byte sent to save dialog"),
                  QStringLiteral("%1 ms").arg(fixed(median(endOfTransfer), 0)),
                  QStringLiteral("quiet time %1 ms").arg(quietMs),
@@ -567,7 +620,8 @@ int main(int argc, char **argv)
                 "it, and the saved file is compared byte for byte. A 5 ms timer in the GUI "
                 "thread gives the longest gap, up to the save dialog.\n"
                 "4. CPU time of the whole process (getrusage) while a download waits on a "
-                "pseudo-terminal that never sends.\n"
+                "pseudo-terminal that never sends; the window drawn at 800x600 on an Xvfb of "
+                "the bench's own where there is one.\n"
                 "5. VmHWM after the 20 MB download and its save, less VmHWM of the idle window "
                 "before it; for the references, the same text put into a bare pane (or a "
                 "document) in 16 KiB slices, less VmHWM before.\n"

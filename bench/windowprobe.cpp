@@ -11,14 +11,13 @@
 //   document  the same text in a text document with no view
 // Results go to the file named by CV_BENCH_OUT.
 #include "benchclock.h"
+#include "downloadsession.h"
 #include "heartbeat.h"
 #include "mainwindow.h"
 #include "panefeed.h"
 #include "payload.h"
-#include "savedialoganswer.h"
 #include "ptypair.h"
-#include "serialfixtures.h"
-#include "winserialdeviceasync.h"
+#include "savedialoganswer.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -73,25 +72,6 @@ void spin(int ms)
     loop.exec();
 }
 
-QLabel *byteCounter(const MainWindow &window)
-{
-    for (QLabel *label : window.statusBar()->findChildren<QLabel *>()) {
-        if (label->text().contains(QLatin1String("bytes received")))
-            return label;
-    }
-    return nullptr;
-}
-
-qint64 counted(const QLabel *label)
-{
-    QString digits;
-    for (const QChar c : label->text()) {
-        if (c.isDigit())
-            digits += c;
-    }
-    return digits.toLongLong();
-}
-
 qint64 statusKb(const char *key)
 {
     QFile status(QStringLiteral("/proc/self/status"));
@@ -129,17 +109,22 @@ void usePort(MainWindow &window, const QString &openName)
 
 // Starts the download and reports, after the window has kept each chunk,
 // how many bytes it holds.
-QLabel *startDownload(MainWindow &window, const std::function<void(qint64)> &kept)
+bool startDownload(MainWindow &window, const std::function<void(qint64)> &kept)
 {
     child<QPushButton>(window, "downloadBtn")->click();
-    QLabel *counter = byteCounter(window);
-    auto *device = window.findChild<Cv::WinSerialDeviceAsync *>();
-    if (!counter || !device)
-        return nullptr;
-    // Connected after the window's own slot, so it runs once the bytes are kept.
-    QObject::connect(device, &QIODevice::readyRead, counter,
-                     [counter, kept] { kept(counted(counter)); });
-    return counter;
+    const DownloadSession &session = window.session();
+    if (!session.isRunning())
+        return false;
+    // Connected after the window's own slot, so it runs once the bytes are taken.
+    QObject::connect(&session, &DownloadSession::recordsKept, &window,
+                     [&session, kept] { kept(session.bytesKept()); });
+    return true;
+}
+
+// Saves as the user does, with the button offered after a download.
+void clickSave(MainWindow &window)
+{
+    child<QPushButton>(window, "saveBtn")->click();
 }
 
 int download(Results &results)
@@ -226,12 +211,12 @@ private:
 QString shownTail(const Payload &payload, qsizetype count)
 {
     PaneFeed feed(1024);
-    QByteArray window;
+    RecordBlocks window;
     QString tail;
     for (qint64 offset = 0; offset < payload.size();) {
         const QByteArray chunk = payload.chunkAt(offset);
         offset += chunk.size();
-        const qsizetype start = window.size();
+        const qint64 start = window.size();
         window.append(chunk);
         feed.chunkKept(window, start);
         while (feed.behind(window))
@@ -297,17 +282,17 @@ int throughWindow(Results &results, qint64 size, Payload::Shape shape, qint64 ca
     }
     QObject::connect(&answer, &SaveDialogAnswer::dialogShown, &answer,
                      [&] { stall = heartbeat.longestGapNs(); });
-    QLabel *counter = startDownload(window, [](qint64) {});
-    if (!counter)
+    if (!startDownload(window, [](qint64) {}))
         return 2;
+    const auto counted = [&window] { return window.session().bytesKept(); };
     pty.drain(500); // the commands
     heartbeat.restart();
     const qint64 start = monotonicNs();
     PayloadWriter writer(pty, payload);
     if (cancelAt > 0) {
-        if (!waitUntil([&] { return counted(counter) >= cancelAt; }, 600000))
+        if (!waitUntil([&] { return counted() >= cancelAt; }, 600000))
             return 3;
-        const qint64 kept = counted(counter);
+        const qint64 kept = counted();
         const qint64 pressed = monotonicNs();
         child<QPushButton>(window, "cancelBtn")->click();
         // Answered: the click handled and the event loop free again.
@@ -316,7 +301,7 @@ int throughWindow(Results &results, qint64 size, Payload::Shape shape, qint64 ca
         waitUntil([&] { return answered != 0; }, 60000);
         writer.stop(pty);
         stall = heartbeat.longestGapNs();
-        QMetaObject::invokeMethod(&window, "saveFile");
+        clickSave(window);
         results[QStringLiteral("kept")] = QString::number(kept);
         results[QStringLiteral("cancel_ns")] = QString::number(answered - pressed);
         results[QStringLiteral("saved")] = QString::number(QFileInfo(path).size());
@@ -336,8 +321,8 @@ int throughWindow(Results &results, qint64 size, Payload::Shape shape, qint64 ca
         if (!waitUntil([&] { return boxShown != 0; }, 600000))
             return 3;
         writer.stop(pty);
-        const qint64 kept = counted(counter);
-        QMetaObject::invokeMethod(&window, "saveFile");
+        const qint64 kept = counted();
+        clickSave(window);
         results[QStringLiteral("kept")] = QString::number(kept);
         results[QStringLiteral("box_ns")] = QString::number(boxShown - start);
         results[QStringLiteral("saved")] = QString::number(QFileInfo(path).size());
@@ -489,6 +474,8 @@ int idle(Results &results, int seconds)
     if (!pty.isValid())
         return 2;
     MainWindow window;
+    // The size at which desktop terminals were compared with it.
+    window.resize(800, 600);
     window.show();
     usePort(window, pty.slavePath());
     if (!startDownload(window, [](qint64) {}))

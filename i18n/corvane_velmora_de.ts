@@ -158,42 +158,42 @@
         <translation>Heruntergeladene Daten</translation>
     </message>
     <message>
-        <location filename="../ui/mainwindow.cpp" line="294"/>
+        <location filename="../ui/mainwindow.cpp" line="291"/>
         <source>Please select a port and connect your device</source>
         <translation>Bitte wählen Sie einen Anschluss und schließen Sie Ihr Gerät an</translation>
     </message>
     <message>
-        <location filename="../ui/mainwindow.cpp" line="296"/>
+        <location filename="../ui/mainwindow.cpp" line="293"/>
         <source>No serial port found: check cable, power and driver.</source>
         <translation>Kein Anschluss gefunden: Kabel, Strom und Treiber prüfen.</translation>
     </message>
     <message>
-        <location filename="../ui/mainwindow.cpp" line="312"/>
+        <location filename="../ui/mainwindow.cpp" line="311"/>
         <source>Now initiate the download on the tester</source>
         <translation>Starten Sie jetzt die Übertragung am Prüfgerät</translation>
     </message>
     <message>
-        <location filename="../ui/mainwindow.cpp" line="349"/>
+        <location filename="../ui/mainwindow.cpp" line="334"/>
         <source>Failed to connect. Please check the device is connected and switched on</source>
         <translation>Verbindung fehlgeschlagen. Bitte prüfen Sie, ob das Gerät angeschlossen und eingeschaltet ist</translation>
     </message>
     <message>
-        <location filename="../ui/mainwindow.cpp" line="376"/>
+        <location filename="../ui/mainwindow.cpp" line="360"/>
         <source>Downloading...</source>
         <translation>Daten werden empfangen...</translation>
     </message>
     <message>
-        <location filename="../ui/mainwindow.cpp" line="400"/>
+        <location filename="../ui/mainwindow.cpp" line="378"/>
         <source>More than %1 MB arrived without a pause: this is not a tester&apos;s memory. The download was stopped; what arrived can be saved.</source>
         <translation>Mehr als %1 MB kamen ohne Pause an: Das ist nicht der Speicher eines Prüfgeräts. Der Download wurde beendet; was angekommen ist, kann gespeichert werden.</translation>
     </message>
     <message>
-        <location filename="../ui/mainwindow.cpp" line="592"/>
+        <location filename="../ui/mainwindow.cpp" line="554"/>
         <source>Records from an earlier download were not saved.</source>
         <translation>Die Daten einer früheren Übertragung wurden nicht gespeichert.</translation>
     </message>
     <message numerus="yes">
-        <location filename="../ui/mainwindow.cpp" line="595"/>
+        <location filename="../ui/mainwindow.cpp" line="557"/>
         <source>Downloaded on %1, %Ln bytes.</source>
         <comment>%1 is the date and time of the download</comment>
         <translation>
@@ -202,53 +202,59 @@
         </translation>
     </message>
     <message>
-        <location filename="../ui/mainwindow.cpp" line="598"/>
+        <location filename="../ui/mainwindow.cpp" line="560"/>
         <source>&amp;Later</source>
         <translation>S&amp;päter</translation>
     </message>
     <message>
-        <location filename="../ui/mainwindow.cpp" line="647"/>
+        <location filename="../ui/mainwindow.cpp" line="612"/>
         <source>Comma Separated Value files (*.csv)</source>
         <translation>CSV-Dateien (*.csv)</translation>
     </message>
     <message>
-        <location filename="../ui/mainwindow.cpp" line="649"/>
+        <location filename="../ui/mainwindow.cpp" line="614"/>
         <source>Text files (*.txt)</source>
         <translation>Textdateien (*.txt)</translation>
     </message>
     <message>
-        <location filename="../ui/mainwindow.cpp" line="649"/>
+        <location filename="../ui/mainwindow.cpp" line="614"/>
         <source>All files (*.*)</source>
         <translation>Alle Dateien (*.*)</translation>
     </message>
     <message>
-        <location filename="../ui/mainwindow.cpp" line="653"/>
+        <location filename="../ui/mainwindow.cpp" line="616"/>
+        <source>Records %1.csv</source>
+        <comment>Proposed file name; %1 is the date and time of the download</comment>
+        <translation>Messdaten %1.csv</translation>
+    </message>
+    <message>
+        <location filename="../ui/mainwindow.cpp" line="622"/>
         <source>Save downloaded data to file</source>
         <translation>Heruntergeladene Daten in Datei speichern</translation>
     </message>
     <message>
-        <location filename="../ui/mainwindow.cpp" line="665"/>
+        <location filename="../ui/mainwindow.cpp" line="634"/>
         <source>Would you like to convert the data to German format?</source>
         <translation>Möchten Sie die Daten in das deutsche Format umwandeln?</translation>
     </message>
     <message>
-        <location filename="../ui/mainwindow.cpp" line="667"/>
+        <location filename="../ui/mainwindow.cpp" line="636"/>
         <source>Decimal points will be replaced by commas and the commas separating fields will be replaced by semi-colons.</source>
         <translation>Dezimalpunkte werden durch Kommas ersetzt und die Kommas zwischen den Feldern durch Semikolons.</translation>
     </message>
     <message>
-        <location filename="../ui/mainwindow.cpp" line="684"/>
+        <location filename="../ui/mainwindow.cpp" line="655"/>
         <source>Error opening &quot;%1&quot; for writing. Is it open already or read only?</source>
         <comment>The %1 will be replaced with the a file name. Please do not remove it in your translation!</comment>
         <translation>Die Datei „%1“ lässt sich nicht zum Schreiben öffnen. Ist sie schon geöffnet oder schreibgeschützt?</translation>
     </message>
     <message>
-        <location filename="../ui/mainwindow.cpp" line="698"/>
+        <location filename="../ui/mainwindow.cpp" line="669"/>
         <source>File successfully saved</source>
         <translation>Datei erfolgreich gespeichert</translation>
     </message>
     <message>
-        <location filename="../ui/mainwindow.cpp" line="704"/>
+        <location filename="../ui/mainwindow.cpp" line="675"/>
         <source>Corvane Velmora
 
  %1
@@ -260,28 +266,28 @@
 </translation>
     </message>
     <message>
-        <location filename="../ui/mainwindow.cpp" line="707"/>
+        <location filename="../ui/mainwindow.cpp" line="678"/>
         <source>About Corvane Velmora</source>
         <comment>Title of the About box</comment>
         <translation>Über Corvane Velmora</translation>
     </message>
     <message>
-        <location filename="../ui/mainwindow.cpp" line="225"/>
+        <location filename="../ui/mainwindow.cpp" line="222"/>
         <source>The language will be changed next time Corvane Velmora is started.</source>
         <translation>Die Sprache wird beim nächsten Start von Corvane Velmora umgestellt.</translation>
     </message>
     <message>
-        <location filename="../ui/mainwindow.cpp" line="135"/>
+        <location filename="../ui/mainwindow.cpp" line="131"/>
         <source>Bytes received</source>
         <translation>Empfangene Bytes</translation>
     </message>
     <message>
-        <location filename="../ui/mainwindow.cpp" line="137"/>
+        <location filename="../ui/mainwindow.cpp" line="133"/>
         <source>How many bytes of the tester&apos;s records have arrived in this download.</source>
         <translation>Wie viele Bytes der Daten des Prüfgeräts bei dieser Übertragung angekommen sind.</translation>
     </message>
     <message>
-        <location filename="../ui/mainwindow.cpp" line="226"/>
+        <location filename="../ui/mainwindow.cpp" line="223"/>
         <source>Would you like to restart now?</source>
         <translation>Möchten Sie das Programm jetzt neu starten?</translation>
     </message>
@@ -338,7 +344,7 @@
         <translation>Meldung des Systems: %1</translation>
     </message>
     <message numerus="yes">
-        <location filename="../ui/mainwindow.cpp" line="64"/>
+        <location filename="../ui/mainwindow.cpp" line="62"/>
         <source>%Ln bytes received</source>
         <comment>Counter beside the busy indicator during a download</comment>
         <translation>
@@ -347,22 +353,22 @@
         </translation>
     </message>
     <message>
-        <location filename="../ui/mainwindow.cpp" line="542"/>
+        <location filename="../ui/mainwindow.cpp" line="504"/>
         <source>The downloaded records have not been saved.</source>
         <translation>Die heruntergeladenen Daten wurden nicht gespeichert.</translation>
     </message>
     <message>
-        <location filename="../ui/mainwindow.cpp" line="543"/>
+        <location filename="../ui/mainwindow.cpp" line="505"/>
         <source>Do you want to save them?</source>
         <translation>Möchten Sie sie speichern?</translation>
     </message>
     <message>
-        <location filename="../ui/mainwindow.cpp" line="730"/>
+        <location filename="../ui/mainwindow.cpp" line="701"/>
         <source>No help file was found.</source>
         <translation>Es wurde keine Hilfedatei gefunden.</translation>
     </message>
     <message>
-        <location filename="../ui/mainwindow.cpp" line="731"/>
+        <location filename="../ui/mainwindow.cpp" line="702"/>
         <source>Looked for:</source>
         <translation>Gesucht wurde:</translation>
     </message>
@@ -379,37 +385,37 @@
         <translation>Schließen Sie dieses Programm und versuchen Sie es erneut.</translation>
     </message>
     <message>
-        <location filename="../ui/mainwindow.cpp" line="487"/>
+        <location filename="../ui/mainwindow.cpp" line="450"/>
         <source>The connection to the tester was lost.</source>
         <translation>Die Verbindung zum Prüfgerät ist abgebrochen.</translation>
     </message>
     <message>
-        <location filename="../ui/mainwindow.cpp" line="489"/>
+        <location filename="../ui/mainwindow.cpp" line="453"/>
         <source>The records received so far may be incomplete. They are offered for saving next.</source>
         <translation>Die bisher empfangenen Datensätze sind möglicherweise unvollständig. Sie werden anschließend zum Speichern angeboten.</translation>
     </message>
     <message>
-        <location filename="../ui/mainwindow.cpp" line="492"/>
+        <location filename="../ui/mainwindow.cpp" line="456"/>
         <source>No records arrived. Check that the adapter is plugged in and the tester is switched on, then try again.</source>
         <translation>Es sind keine Datensätze angekommen. Prüfen Sie, ob der Adapter eingesteckt und das Prüfgerät eingeschaltet ist, und versuchen Sie es erneut.</translation>
     </message>
     <message>
-        <location filename="../ui/mainwindow.cpp" line="447"/>
+        <location filename="../ui/mainwindow.cpp" line="425"/>
         <source>Earlier records are no longer shown here; they are all kept and saved to the file.</source>
         <translation>Frühere Datensätze werden hier nicht mehr angezeigt; sie bleiben alle erhalten und werden in die Datei gespeichert.</translation>
     </message>
     <message>
-        <location filename="../ui/recordfilewriter.cpp" line="63"/>
+        <location filename="../download/recordfilewriter.cpp" line="73"/>
         <source>The existing file is too large to be overwritten safely in this folder, where no new file may be created. Choose another folder.</source>
         <translation>Die vorhandene Datei ist zu groß, um in diesem Ordner, in dem keine neuen Dateien angelegt werden dürfen, sicher überschrieben zu werden. Wählen Sie einen anderen Ordner.</translation>
     </message>
     <message>
-        <location filename="../ui/savetarget_posix.cpp" line="40"/>
+        <location filename="../download/savetarget_posix.cpp" line="40"/>
         <source>This is a named pipe, not a file. Choose a file to save the records in.</source>
         <translation>Dies ist eine benannte Pipe, keine Datei. Wählen Sie eine Datei, in der die Daten gespeichert werden sollen.</translation>
     </message>
     <message>
-        <location filename="../ui/savetarget_posix.cpp" line="45"/>
+        <location filename="../download/savetarget_posix.cpp" line="45"/>
         <source>This is a socket, not a file. Choose a file to save the records in.</source>
         <translation>Dies ist ein Socket, keine Datei. Wählen Sie eine Datei, in der die Daten gespeichert werden sollen.</translation>
     </message>

@@ -158,42 +158,42 @@
         <translation>Downloaded Output</translation>
     </message>
     <message>
-        <location filename="../ui/mainwindow.cpp" line="294"/>
+        <location filename="../ui/mainwindow.cpp" line="291"/>
         <source>Please select a port and connect your device</source>
         <translation>Please select a port and connect your device</translation>
     </message>
     <message>
-        <location filename="../ui/mainwindow.cpp" line="296"/>
+        <location filename="../ui/mainwindow.cpp" line="293"/>
         <source>No serial port found: check cable, power and driver.</source>
         <translation>No serial port found: check cable, power and driver.</translation>
     </message>
     <message>
-        <location filename="../ui/mainwindow.cpp" line="312"/>
+        <location filename="../ui/mainwindow.cpp" line="311"/>
         <source>Now initiate the download on the tester</source>
         <translation>Now initiate the download on the tester</translation>
     </message>
     <message>
-        <location filename="../ui/mainwindow.cpp" line="349"/>
+        <location filename="../ui/mainwindow.cpp" line="334"/>
         <source>Failed to connect. Please check the device is connected and switched on</source>
         <translation>Failed to connect. Please check the device is connected and switched on</translation>
     </message>
     <message>
-        <location filename="../ui/mainwindow.cpp" line="376"/>
+        <location filename="../ui/mainwindow.cpp" line="360"/>
         <source>Downloading...</source>
         <translation>Downloading...</translation>
     </message>
     <message>
-        <location filename="../ui/mainwindow.cpp" line="400"/>
+        <location filename="../ui/mainwindow.cpp" line="378"/>
         <source>More than %1 MB arrived without a pause: this is not a tester&apos;s memory. The download was stopped; what arrived can be saved.</source>
         <translation>More than %1 MB arrived without a pause: this is not a tester&apos;s memory. The download was stopped; what arrived can be saved.</translation>
     </message>
     <message>
-        <location filename="../ui/mainwindow.cpp" line="592"/>
+        <location filename="../ui/mainwindow.cpp" line="554"/>
         <source>Records from an earlier download were not saved.</source>
         <translation>Records from an earlier download were not saved.</translation>
     </message>
     <message numerus="yes">
-        <location filename="../ui/mainwindow.cpp" line="595"/>
+        <location filename="../ui/mainwindow.cpp" line="557"/>
         <source>Downloaded on %1, %Ln bytes.</source>
         <comment>%1 is the date and time of the download</comment>
         <translation>
@@ -202,53 +202,59 @@
         </translation>
     </message>
     <message>
-        <location filename="../ui/mainwindow.cpp" line="598"/>
+        <location filename="../ui/mainwindow.cpp" line="560"/>
         <source>&amp;Later</source>
         <translation>&amp;Later</translation>
     </message>
     <message>
-        <location filename="../ui/mainwindow.cpp" line="647"/>
+        <location filename="../ui/mainwindow.cpp" line="612"/>
         <source>Comma Separated Value files (*.csv)</source>
         <translation>Comma Separated Value files (*.csv)</translation>
     </message>
     <message>
-        <location filename="../ui/mainwindow.cpp" line="649"/>
+        <location filename="../ui/mainwindow.cpp" line="614"/>
         <source>Text files (*.txt)</source>
         <translation>Text files (*.txt)</translation>
     </message>
     <message>
-        <location filename="../ui/mainwindow.cpp" line="649"/>
+        <location filename="../ui/mainwindow.cpp" line="614"/>
         <source>All files (*.*)</source>
         <translation>All files (*.*)</translation>
     </message>
     <message>
-        <location filename="../ui/mainwindow.cpp" line="653"/>
+        <location filename="../ui/mainwindow.cpp" line="616"/>
+        <source>Records %1.csv</source>
+        <comment>Proposed file name; %1 is the date and time of the download</comment>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../ui/mainwindow.cpp" line="622"/>
         <source>Save downloaded data to file</source>
         <translation>Save downloaded data to file</translation>
     </message>
     <message>
-        <location filename="../ui/mainwindow.cpp" line="665"/>
+        <location filename="../ui/mainwindow.cpp" line="634"/>
         <source>Would you like to convert the data to German format?</source>
         <translation>Would you like to convert the data to German format?</translation>
     </message>
     <message>
-        <location filename="../ui/mainwindow.cpp" line="667"/>
+        <location filename="../ui/mainwindow.cpp" line="636"/>
         <source>Decimal points will be replaced by commas and the commas separating fields will be replaced by semi-colons.</source>
         <translation>Decimal points will be replaced by commas and the commas separating fields will be replaced by semi-colons.</translation>
     </message>
     <message>
-        <location filename="../ui/mainwindow.cpp" line="684"/>
+        <location filename="../ui/mainwindow.cpp" line="655"/>
         <source>Error opening &quot;%1&quot; for writing. Is it open already or read only?</source>
         <comment>The %1 will be replaced with the a file name. Please do not remove it in your translation!</comment>
         <translation>Error opening &quot;%1&quot; for writing. Is it open already or read only?</translation>
     </message>
     <message>
-        <location filename="../ui/mainwindow.cpp" line="698"/>
+        <location filename="../ui/mainwindow.cpp" line="669"/>
         <source>File successfully saved</source>
         <translation>File successfully saved</translation>
     </message>
     <message>
-        <location filename="../ui/mainwindow.cpp" line="704"/>
+        <location filename="../ui/mainwindow.cpp" line="675"/>
         <source>Corvane Velmora
 
  %1
@@ -260,28 +266,28 @@
 </translation>
     </message>
     <message>
-        <location filename="../ui/mainwindow.cpp" line="707"/>
+        <location filename="../ui/mainwindow.cpp" line="678"/>
         <source>About Corvane Velmora</source>
         <comment>Title of the About box</comment>
         <translation>About Corvane Velmora</translation>
     </message>
     <message>
-        <location filename="../ui/mainwindow.cpp" line="225"/>
+        <location filename="../ui/mainwindow.cpp" line="222"/>
         <source>The language will be changed next time Corvane Velmora is started.</source>
         <translation>The language will be changed next time Corvane Velmora is started.</translation>
     </message>
     <message>
-        <location filename="../ui/mainwindow.cpp" line="135"/>
+        <location filename="../ui/mainwindow.cpp" line="131"/>
         <source>Bytes received</source>
         <translation>Bytes received</translation>
     </message>
     <message>
-        <location filename="../ui/mainwindow.cpp" line="137"/>
+        <location filename="../ui/mainwindow.cpp" line="133"/>
         <source>How many bytes of the tester&apos;s records have arrived in this download.</source>
         <translation>How many bytes of the tester&apos;s records have arrived in this download.</translation>
     </message>
     <message>
-        <location filename="../ui/mainwindow.cpp" line="226"/>
+        <location filename="../ui/mainwindow.cpp" line="223"/>
         <source>Would you like to restart now?</source>
         <translation>Would you like to restart now?</translation>
     </message>
@@ -338,7 +344,7 @@
         <translation>The system reported: %1</translation>
     </message>
     <message numerus="yes">
-        <location filename="../ui/mainwindow.cpp" line="64"/>
+        <location filename="../ui/mainwindow.cpp" line="62"/>
         <source>%Ln bytes received</source>
         <comment>Counter beside the busy indicator during a download</comment>
         <translation>
@@ -347,22 +353,22 @@
         </translation>
     </message>
     <message>
-        <location filename="../ui/mainwindow.cpp" line="542"/>
+        <location filename="../ui/mainwindow.cpp" line="504"/>
         <source>The downloaded records have not been saved.</source>
         <translation>The downloaded records have not been saved.</translation>
     </message>
     <message>
-        <location filename="../ui/mainwindow.cpp" line="543"/>
+        <location filename="../ui/mainwindow.cpp" line="505"/>
         <source>Do you want to save them?</source>
         <translation>Do you want to save them?</translation>
     </message>
     <message>
-        <location filename="../ui/mainwindow.cpp" line="730"/>
+        <location filename="../ui/mainwindow.cpp" line="701"/>
         <source>No help file was found.</source>
         <translation>No help file was found.</translation>
     </message>
     <message>
-        <location filename="../ui/mainwindow.cpp" line="731"/>
+        <location filename="../ui/mainwindow.cpp" line="702"/>
         <source>Looked for:</source>
         <translation>Looked for:</translation>
     </message>
@@ -379,37 +385,37 @@
         <translation>Close that program and try again.</translation>
     </message>
     <message>
-        <location filename="../ui/mainwindow.cpp" line="487"/>
+        <location filename="../ui/mainwindow.cpp" line="450"/>
         <source>The connection to the tester was lost.</source>
         <translation>The connection to the tester was lost.</translation>
     </message>
     <message>
-        <location filename="../ui/mainwindow.cpp" line="489"/>
+        <location filename="../ui/mainwindow.cpp" line="453"/>
         <source>The records received so far may be incomplete. They are offered for saving next.</source>
         <translation>The records received so far may be incomplete. They are offered for saving next.</translation>
     </message>
     <message>
-        <location filename="../ui/mainwindow.cpp" line="492"/>
+        <location filename="../ui/mainwindow.cpp" line="456"/>
         <source>No records arrived. Check that the adapter is plugged in and the tester is switched on, then try again.</source>
         <translation>No records arrived. Check that the adapter is plugged in and the tester is switched on, then try again.</translation>
     </message>
     <message>
-        <location filename="../ui/mainwindow.cpp" line="447"/>
+        <location filename="../ui/mainwindow.cpp" line="425"/>
         <source>Earlier records are no longer shown here; they are all kept and saved to the file.</source>
         <translation>Earlier records are no longer shown here; they are all kept and saved to the file.</translation>
     </message>
     <message>
-        <location filename="../ui/recordfilewriter.cpp" line="63"/>
+        <location filename="../download/recordfilewriter.cpp" line="73"/>
         <source>The existing file is too large to be overwritten safely in this folder, where no new file may be created. Choose another folder.</source>
         <translation>The existing file is too large to be overwritten safely in this folder, where no new file may be created. Choose another folder.</translation>
     </message>
     <message>
-        <location filename="../ui/savetarget_posix.cpp" line="40"/>
+        <location filename="../download/savetarget_posix.cpp" line="40"/>
         <source>This is a named pipe, not a file. Choose a file to save the records in.</source>
         <translation>This is a named pipe, not a file. Choose a file to save the records in.</translation>
     </message>
     <message>
-        <location filename="../ui/savetarget_posix.cpp" line="45"/>
+        <location filename="../download/savetarget_posix.cpp" line="45"/>
         <source>This is a socket, not a file. Choose a file to save the records in.</source>
         <translation>This is a socket, not a file. Choose a file to save the records in.</translation>
     </message>

@@ -4,6 +4,8 @@
 #include "winserialdevice.h"
 #include "workerthread.h"
 
+#include <QMetaMethod>
+
 namespace Cv {
 
 WinSerialDeviceAsync::WinSerialDeviceAsync(QObject *parent, const QString &portName)
@@ -15,7 +17,6 @@ WinSerialDeviceAsync::WinSerialDeviceAsync(QObject *parent, const QString &portN
         worker->readyReadDelivered();
         emit readyRead();
     });
-    connect(worker, &WorkerThread::readTimeOut, this, &WinSerialDeviceAsync::readTimeOut);
     // The worker has stopped reading a device that is gone: what is stored
     // is all there will be.
     connect(worker, &WorkerThread::connectionLost, this, &QIODevice::readChannelFinished);
@@ -32,6 +33,23 @@ WinSerialDeviceAsync::~WinSerialDeviceAsync()
 void WinSerialDeviceAsync::setSettings(SerialPortSettings *settings)
 {
     serialDevice->setSettings(settings);
+}
+
+void WinSerialDeviceAsync::connectNotify(const QMetaMethod &signal)
+{
+    if (signal == QMetaMethod::fromSignal(&WinSerialDeviceAsync::readTimeOut) && !readTimeOutRelay)
+        readTimeOutRelay =
+            connect(worker, &WorkerThread::readTimeOut, this, &WinSerialDeviceAsync::readTimeOut);
+}
+
+void WinSerialDeviceAsync::disconnectNotify(const QMetaMethod &)
+{
+    // An invalid method stands for several signals at once: look again.
+    if (readTimeOutRelay &&
+        !isSignalConnected(QMetaMethod::fromSignal(&WinSerialDeviceAsync::readTimeOut))) {
+        disconnect(readTimeOutRelay);
+        readTimeOutRelay = {};
+    }
 }
 
 bool WinSerialDeviceAsync::isSequential() const

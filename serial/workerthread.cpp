@@ -28,6 +28,14 @@ qint64 WorkerThread::takeReceived(char *data, qint64 maxSize)
         readOffset = 0;
     } else {
         readOffset += n;
+        // A reader that keeps a backlog never empties the buffer; what it
+        // took goes once it is half of it, so that the buffer holds the
+        // backlog and not the whole transfer. Dropping the front moves no
+        // byte; the room is taken again when the buffer next grows.
+        if (readOffset >= 64 * 1024 && readOffset >= receiveBuffer.size() / 2) {
+            receiveBuffer.remove(0, readOffset);
+            readOffset = 0;
+        }
     }
     return n;
 }

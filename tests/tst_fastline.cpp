@@ -4,7 +4,6 @@
 #include "mainwindow.h"
 #include "modalguard.h"
 #include "ptypair.h"
-#include "serialfixtures.h"
 #include "winserialdeviceasync.h"
 
 #include <QComboBox>

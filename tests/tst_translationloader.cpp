@@ -515,8 +515,8 @@ void TestTranslationLoader::cataloguesHoldExactlyTheTextsOfTheCode()
     QProcess lupdate;
     lupdate.start(QStringLiteral(CV_LUPDATE),
                   {QStringLiteral("-silent"), QStringLiteral("-no-obsolete"),
-                   sources + QStringLiteral("/ui"), sources + QStringLiteral("/i18n"),
-                   QStringLiteral("-ts"), scanned});
+                   sources + QStringLiteral("/ui"), sources + QStringLiteral("/download"),
+                   sources + QStringLiteral("/i18n"), QStringLiteral("-ts"), scanned});
     QVERIFY2(lupdate.waitForFinished(120000), "lupdate did not finish");
     QVERIFY2(lupdate.exitStatus() == QProcess::NormalExit && lupdate.exitCode() == 0,
              lupdate.readAllStandardError().constData());

@@ -2,7 +2,6 @@
 
 #include "connectionfailureadvice.h"
 #include "dialoglanguage.h"
-#include "downloadline.h"
 #include "germancsv.h"
 #include "helpfile.h"
 #include "languagesettings.h"
@@ -15,7 +14,6 @@
 #include "resourcebundle.h"
 #include "savedialogstart.h"
 #include "settingskeys.h"
-#include "winserialdeviceasync.h"
 
 #include <QAbstractAnimation>
 #include <QApplication>
@@ -65,25 +63,20 @@ QString receivedBytesText(qint64 count)
                                        "Counter beside the busy indicator during a download", n);
 }
 
-// A tester may pause between blocks, and a busy machine may hold bytes back
-// for a while; a transfer is over only after this long without a byte.
-constexpr int quietTimeMs = 1000;
 // A display line is broken after this many characters without a break of its
 // own, and the pane keeps about this many characters of the newest records.
 constexpr qsizetype paneLineLimit = 1024;
 constexpr qsizetype paneCharacterLimit = 2 * 1024 * 1024;
-// A tester's memory holds a few megabytes. A line that sends far more than
-// that without a pause is a device in some other mode or a fault, and
-// would otherwise fill the machine's memory.
-constexpr qint64 downloadLimitBytes = 64 * 1024 * 1024;
+// The busy indicator moves this much of its animation a step; a step comes
+// this often while records arrive, and a tenth as often while the window
+// waits for the tester, which may be for hours.
+constexpr int busyStepMs = 100;
+constexpr int busyStepWaitingMs = 1000;
 
 } // namespace
 
 MainWindow::MainWindow(QWidget *parent, Qt::WindowFlags flags)
-    : QMainWindow(parent, flags)
-    , paneFeed(paneLineLimit)
-    , paneLimit(paneCharacterLimit)
-    , quietLine(quietTimeMs, int(Cv::WinSerialDeviceAsync::readTimeoutMs))
+    : QMainWindow(parent, flags), paneFeed(paneLineLimit), paneLimit(paneCharacterLimit)
 {
     initResourceBundle();
 
@@ -107,29 +100,31 @@ MainWindow::MainWindow(QWidget *parent, Qt::WindowFlags flags)
 
     setWindowIcon(QIcon(QStringLiteral(":/Corvane.png")));
 
-    // The language dialog and the conversion toggle stay out of reach: the Tools
-    // menu (second menu, depth first) keeps only its first entry.
-    const QList<QMenu *> menus = ui.menuBar->findChildren<QMenu *>();
-    if (menus.size() > 1) {
-        const QList<QAction *> toolsEntries = menus.at(1)->actions();
-        for (const qsizetype i : {1, 2}) {
-            if (i < toolsEntries.size())
-                toolsEntries.at(i)->setVisible(false);
-        }
-    }
+    // The language dialog and the conversion toggle stay out of reach: the
+    // Tools menu keeps only "Refresh Ports".
+    ui.actionChangeLanguage->setVisible(false);
+    ui.menuCountrySettings->menuAction()->setVisible(false);
 
     progressBar = new QProgressBar;
     progressBar->setValue(0);
     progressBar->setMaximum(0);
     progressBar->setMaximumHeight(15);
-    progressBar->setMaximumWidth(100);
+    // Narrow, so that the message beside it stays whole at the first size.
+    progressBar->setMaximumWidth(60);
     progressBar->setStyleSheet(
         QStringLiteral("QProgressBar { border: 1px solid #CCCCCC; border-radius: 3px; } "
                        "QProgressBar::chunk:horizontal { background: qlineargradient(x1: 0, y1: "
                        "0.5, x2: 1, y2: 0.5, stop: 0 orange, stop: 1 white); }"));
 
-    busyStep.setInterval(100);
+    busyStep.setInterval(busyStepWaitingMs);
     connect(&busyStep, &QTimer::timeout, this, &MainWindow::stepBusyIndicator);
+
+    downloadSession.setQuietEndGate([this] { return !paneBehind(); });
+    connect(&downloadSession, &DownloadSession::recordsKept, this, &MainWindow::readyRead);
+    connect(&downloadSession, &DownloadSession::quietEnd, this, &MainWindow::readTimeOut);
+    connect(&downloadSession, &DownloadSession::connectionLost, this, &MainWindow::connectionLost);
+    connect(&downloadSession, &DownloadSession::sizeLimitReached, this,
+            &MainWindow::stopEndlessDownload);
 
     byteCounter = new QLabel;
     byteCounter->setAccessibleName(tr("Bytes received"));
@@ -187,6 +182,10 @@ MainWindow::MainWindow(QWidget *parent, Qt::WindowFlags flags)
 
 MainWindow::~MainWindow()
 {
+    // A download still running ends here, while the window is whole: nothing
+    // it says may reach members already gone.
+    disconnect(&downloadSession, nullptr, this, nullptr);
+    downloadSession.cancel();
     storeSettings();
     delete progressBar;
     delete byteCounter;
@@ -202,8 +201,9 @@ void MainWindow::storeSettings()
 
 // The style animates the busy indicator at its own frame rate, which wakes the
 // program some sixty times a second for as long as a download waits, possibly
-// hours. Its animation is held and moved on here a few times a second instead,
-// at the same speed.
+// hours. Its animation is held and moved on here instead: at its own speed
+// while records arrive, and slowly while the window waits, so that an idle
+// window is as quiet as a terminal and still shows that it waits.
 void MainWindow::stepBusyIndicator()
 {
     auto *animation = progressBar->findChild<QAbstractAnimation *>();
@@ -212,7 +212,7 @@ void MainWindow::stepBusyIndicator()
     if (animation->state() == QAbstractAnimation::Running)
         animation->pause();
     if (animation->state() == QAbstractAnimation::Paused)
-        animation->setCurrentTime(animation->currentTime() + busyStep.interval());
+        animation->setCurrentTime(animation->currentTime() + busyStepMs);
 }
 
 void MainWindow::changeLanguage()
@@ -250,7 +250,7 @@ void MainWindow::refreshPorts()
 // as gone are left out even if the system still lists them for a moment.
 void MainWindow::followPorts(const QStringList &gone)
 {
-    if (serialPort) {
+    if (downloadRunning()) {
         portsChangedDuringDownload = true;
         return;
     }
@@ -288,7 +288,7 @@ void MainWindow::showPorts(const QList<PortInfo> &ports)
 
 void MainWindow::showPortHint()
 {
-    if (serialPort)
+    if (downloadRunning())
         return;
     if (ui.comPorts->count() > 0)
         ui.statusBar->showMessage(tr("Please select a port and connect your device"));
@@ -309,97 +309,78 @@ void MainWindow::download()
     ui.actionChangeLanguage->setEnabled(false);
     ui.comPorts->setEnabled(false);
 
+    // The counter joins once records arrive: until then it would say nothing
+    // and take the room the request to the technician needs.
     ui.statusBar->showMessage(tr("Now initiate the download on the tester"));
     byteCounter->setText(receivedBytesText(0));
-    ui.statusBar->addPermanentWidget(byteCounter, 0);
-    byteCounter->show();
     ui.statusBar->addPermanentWidget(progressBar, 0);
     progressBar->show();
+    busyStep.setInterval(busyStepWaitingMs);
     busyStep.start();
 
-    const QString portName = ui.comPorts->itemData(ui.comPorts->currentIndex()).toString();
-    serialPort = new Cv::WinSerialDeviceAsync(this, portName);
-
-    serialPort->setSettings(Cv::downloadLineSettings());
-
     ui.outputTextEdit->clear();
-    dataReceived = false;
-    receivedData.clear();
+    recordsTaken = 0;
+    recordsTime = QDateTime::currentDateTime();
     lastSavedFilePath.clear(); // these records are not saved anywhere yet
     // The records before are saved or let go by now.
     journal.discard();
     journal.start();
     paneFeed.restart();
     paneLimit.restart();
-    quietLine.bytesArrived();
 
-    if (serialPort->open(QIODevice::ReadWrite)) {
-        connect(serialPort, &QIODevice::readyRead, this, &MainWindow::readyRead);
-        connect(serialPort, &Cv::WinSerialDeviceAsync::readTimeOut, this, &MainWindow::readTimeOut);
-        connect(serialPort, &QIODevice::readChannelFinished, this, &MainWindow::connectionLost);
-        for (const QByteArray &command : Cv::downloadCommands())
-            serialPort->write(command);
+    const QString portName = ui.comPorts->itemData(ui.comPorts->currentIndex()).toString();
+    if (downloadSession.start(portName))
         return;
-    }
 
-    const Cv::OpenFailure failure = Cv::describeOpenFailure(portName, serialPort->lastErrorCode(),
-                                                            serialPort->lastSystemError());
     QMessageBox box(this);
     box.setIcon(QMessageBox::Warning);
     box.setText(tr("Failed to connect. Please check the device is connected and switched on"));
-    box.setInformativeText(connectionFailureAdvice(failure, ui.comPorts->currentText()));
+    box.setInformativeText(
+        connectionFailureAdvice(downloadSession.openFailure(), ui.comPorts->currentText()));
     box.setStandardButtons(QMessageBox::Ok);
     box.exec();
-    cancelDownload();
+    showIdle();
 }
 
+// Takes what the session has kept since the last look: shows it, counts it
+// and puts it in the journal.
 void MainWindow::readyRead()
 {
-    if (!serialPort)
+    const RecordBlocks &records = downloadSession.records();
+    const qint64 from = recordsTaken;
+    recordsTaken = records.size();
+    if (from == recordsTaken)
         return;
-
-    // What waits now, not what keeps coming while it is read: readAll()
-    // would chase a fast line and hold the thread for the whole transfer.
-    // Bytes that come later are notified again. A backlog is taken in
-    // pieces, one a turn, so that no turn copies megabytes.
-    constexpr qint64 maxTake = 256 * 1024;
-    const qint64 waiting = serialPort->bytesAvailable();
-    if (waiting > maxTake)
-        QMetaObject::invokeMethod(this, &MainWindow::readyRead, Qt::QueuedConnection);
-    const QByteArray chunk = serialPort->read(qMin(waiting, maxTake));
-    if (!chunk.isEmpty())
-        dataReceived = true;
-    // Each notification stands for a read that brought bytes, in the order
-    // of the reads, even when an earlier one took them already.
-    quietLine.bytesArrived();
-
+    if (from == 0) {
+        ui.statusBar->addPermanentWidget(byteCounter, 0);
+        byteCounter->show();
+        // Moved so that it stays right of the counter.
+        ui.statusBar->removeWidget(progressBar);
+        ui.statusBar->addPermanentWidget(progressBar, 0);
+        progressBar->show();
+        busyStep.setInterval(busyStepMs);
+    }
     ui.statusBar->showMessage(tr("Downloading..."));
-    // A notification whose bytes an earlier piece took already.
-    if (chunk.isEmpty())
-        return;
 
     // The pane shows the text up to a zero byte, as the tester's records are
     // text; the raw bytes, zeros included, are kept for the file.
-    const qsizetype start = receivedData.size();
-    receivedData.append(chunk);
-    journal.append(chunk);
-    paneFeed.chunkKept(receivedData, start);
-    byteCounter->setText(receivedBytesText(receivedData.size()));
+    records.forEachPiece(from, recordsTaken, [this](const char *piece, qsizetype size) {
+        journal.append(QByteArray::fromRawData(piece, size));
+    });
+    paneFeed.chunkKept(records, from);
+    byteCounter->setText(receivedBytesText(recordsTaken));
 
     queuePaneUpdate();
-
-    if (receivedData.size() > downloadLimitBytes)
-        stopEndlessDownload();
 }
 
 void MainWindow::stopEndlessDownload()
 {
-    cancelDownload();
+    showIdle();
     QMessageBox box(this);
     box.setIcon(QMessageBox::Warning);
     box.setText(tr("More than %1 MB arrived without a pause: this is not a tester's memory. The "
                    "download was stopped; what arrived can be saved.")
-                    .arg(downloadLimitBytes / (1024 * 1024)));
+                    .arg(downloadSession.sizeLimit() / (1024 * 1024)));
     box.setStandardButtons(QMessageBox::Ok);
     box.exec();
 }
@@ -437,7 +418,7 @@ void MainWindow::showPendingText(qint64 budgetMs)
     clock.start();
     constexpr qsizetype slice = 16384;
     while (paneBehind()) {
-        const QString text = paneFeed.take(receivedData, slice);
+        const QString text = paneFeed.take(downloadSession.records(), slice);
         if (!text.isEmpty())
             end.insertText(text);
         if (budgetMs >= 0 && clock.elapsed() >= budgetMs)
@@ -453,18 +434,10 @@ void MainWindow::showPendingText(qint64 budgetMs)
     }
 }
 
+// The line fell quiet after the records: the transfer is over.
 void MainWindow::readTimeOut()
 {
-    if (!serialPort || !dataReceived)
-        return;
-    if (!quietLine.readTimedOut())
-        return;
-    // The pane is still catching up with a fast line; the transfer ends at
-    // the next quiet read after it has.
-    if (paneBehind())
-        return;
-
-    cancelDownload();
+    showIdle();
     QCoreApplication::processEvents();
     saveFile();
 }
@@ -473,18 +446,12 @@ void MainWindow::readTimeOut()
 // kept and offered, but not as if the transfer had come to its end.
 void MainWindow::connectionLost()
 {
-    if (!serialPort)
-        return;
-    // A read may end the download itself (the size limit).
-    while (serialPort && serialPort->bytesAvailable() > 0)
-        readyRead();
-    if (!serialPort)
-        return;
-    cancelDownload();
+    showIdle();
 
     QMessageBox box(this);
     box.setIcon(QMessageBox::Warning);
     box.setText(tr("The connection to the tester was lost."));
+    const bool dataReceived = downloadSession.hasData();
     if (dataReceived) {
         box.setInformativeText(tr("The records received so far may be incomplete. They are "
                                   "offered for saving next."));
@@ -500,14 +467,20 @@ void MainWindow::connectionLost()
 
 void MainWindow::cancelDownload()
 {
-    if (!serialPort)
+    if (!downloadRunning())
         return;
+    downloadSession.cancel();
+    showIdle();
+}
 
-    // What the pane has still to show follows in its own turns, as during
-    // the download: all at once, a long backlog would freeze the window.
+// The window after a download, however it ended. What the pane has still to
+// show follows in its own turns, as during the download: all at once, a long
+// backlog would freeze the window.
+void MainWindow::showIdle()
+{
     ui.downloadBtn->show();
     ui.cancelBtn->hide();
-    ui.saveBtn->setVisible(dataReceived);
+    ui.saveBtn->setVisible(downloadSession.hasData());
     ui.actionRefreshPorts->setEnabled(true);
     ui.actionChangeLanguage->setEnabled(true);
     ui.comPorts->setEnabled(true);
@@ -515,14 +488,6 @@ void MainWindow::cancelDownload()
     ui.statusBar->removeWidget(progressBar);
     busyStep.stop();
     ui.statusBar->removeWidget(byteCounter);
-
-    // This may run inside the device's own notification, so the device goes
-    // only when control is back in the event loop; nothing it still has
-    // queued reaches the window after this point.
-    serialPort->close();
-    disconnect(serialPort, nullptr, this, nullptr);
-    serialPort->deleteLater();
-    serialPort = nullptr;
     journal.finish();
 
     // By now the system's list has settled: no announced names to leave out.
@@ -534,7 +499,7 @@ void MainWindow::cancelDownload()
 // window may go with what has come so far.
 bool MainWindow::mayDropRecords()
 {
-    if (serialPort || receivedData.isEmpty() || !lastSavedFilePath.isEmpty())
+    if (downloadRunning() || !hasRecords() || !lastSavedFilePath.isEmpty())
         return true;
 
     QMessageBox question(this);
@@ -582,7 +547,7 @@ void MainWindow::offerRecoveredRecords()
 {
     for (const RecoveryJournal::Leftover &leftover : RecoveryJournal::leftovers()) {
         // Records in the window are not put aside for earlier ones.
-        if (endingSession || serialPort || !receivedData.isEmpty())
+        if (endingSession || downloadRunning() || hasRecords())
             return;
         if (!journal.adopt(leftover))
             continue; // another program took it meanwhile
@@ -602,6 +567,7 @@ void MainWindow::offerRecoveredRecords()
 
         const QAbstractButton *answer = question.clickedButton();
         if (answer && answer == question.button(QMessageBox::Save)) {
+            recordsTime = leftover.lastWritten;
             takeRecords(journal.records());
             saveFile();
             // Not saved after all: the records wait in the window, as after a download.
@@ -621,15 +587,15 @@ void MainWindow::offerRecoveredRecords()
 void MainWindow::takeRecords(const QByteArray &records)
 {
     ui.outputTextEdit->clear();
-    receivedData = records;
-    dataReceived = !records.isEmpty();
+    downloadSession.adoptRecords(records);
+    recordsTaken = downloadSession.bytesKept();
     lastSavedFilePath.clear();
     paneFeed.restart();
     paneLimit.restart();
-    paneFeed.chunkKept(receivedData, 0);
+    paneFeed.chunkKept(downloadSession.records(), 0);
     queuePaneUpdate();
     ui.openBtn->hide();
-    ui.saveBtn->setVisible(dataReceived);
+    ui.saveBtn->setVisible(downloadSession.hasData());
 }
 
 void MainWindow::openFile()
@@ -642,13 +608,19 @@ void MainWindow::saveFile()
     // Nobody is there to choose a file; the records stay in their journal.
     if (endingSession)
         return;
-    QByteArray data = receivedData;
+    // Blocks that are kept are never written to again, so these copies stay
+    // as they are whatever arrives meanwhile.
+    QList<QByteArray> blocks = downloadSession.records().blocks();
 
     const QString csvFilter = tr("Comma Separated Value files (*.csv)");
     const QString filter = QStringLiteral("%1;;%2;;%3")
                                .arg(csvFilter, tr("Text files (*.txt)"), tr("All files (*.*)"));
-    const QString startPath =
-        saveDialogStartPath(QSettings().value(SettingsKeys::deviceLastSavedFilePath).toString());
+    const QString proposedName =
+        tr("Records %1.csv", "Proposed file name; %1 is the date and time of the download")
+            .arg((recordsTime.isValid() ? recordsTime : QDateTime::currentDateTime())
+                     .toString(QStringLiteral("yyyy-MM-dd HH-mm")));
+    const QString startPath = saveDialogStartPath(
+        QSettings().value(SettingsKeys::deviceLastSavedFilePath).toString(), proposedName);
     QString selectedFilter = csvFilter;
     const QString path = QFileDialog::getSaveFileName(this, tr("Save downloaded data to file"),
                                                       startPath, filter, &selectedFilter);
@@ -672,12 +644,14 @@ void MainWindow::saveFile()
         } else {
             convert = stored.toBool();
         }
-        if (convert)
-            data = toGermanCsv(std::move(data));
+        if (convert) {
+            for (QByteArray &block : blocks)
+                block = toGermanCsv(std::move(block));
+        }
         QSettings().setValue(SettingsKeys::convertData, convert);
     }
 
-    const RecordFileResult result = writeRecordFile(path, data);
+    const RecordFileResult result = writeRecordFile(path, blocks);
     if (!result.saved) {
         QMessageBox box(this);
         box.setIcon(QMessageBox::Warning);
@@ -692,7 +666,7 @@ void MainWindow::saveFile()
     }
 
     lastSavedFilePath = path;
-    if (!serialPort)
+    if (!downloadRunning())
         journal.discard();
     ui.openBtn->show();
     ui.statusBar->showMessage(tr("File successfully saved"), 3000);

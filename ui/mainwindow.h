@@ -1,13 +1,14 @@
 #pragma once
 
+#include "downloadsession.h"
 #include "panefeed.h"
 #include "panelimit.h"
 #include "portinfo.h"
-#include "quietline.h"
 #include "recoveryjournal.h"
 #include "ui_mainwindow.h"
 
 #include <QByteArray>
+#include <QDateTime>
 #include <QMainWindow>
 #include <QString>
 #include <QStringList>
@@ -18,7 +19,6 @@ class QProgressBar;
 
 namespace Cv {
 class PortWatcher;
-class WinSerialDeviceAsync;
 } // namespace Cv
 
 class MainWindow : public QMainWindow
@@ -38,6 +38,9 @@ public:
     // saved stay in their recovery journal for the next start.
     void endSession();
 
+    // The download the window shows: running or not, and its records.
+    const DownloadSession &session() const { return downloadSession; }
+
 protected:
     void closeEvent(QCloseEvent *event) override;
 
@@ -50,27 +53,34 @@ public:
     bool restartRequested = false;
 
 private:
-    Cv::WinSerialDeviceAsync *serialPort = nullptr;
-    bool dataReceived = false;
-    QByteArray receivedData;
+    // The records the window shows and saves are the session's, of the
+    // current or last download.
+    DownloadSession downloadSession;
+    // How far into the session's records the window has taken them.
+    qint64 recordsTaken = 0;
+    // When the records on screen were downloaded, for the proposed file name.
+    QDateTime recordsTime;
     QProgressBar *progressBar = nullptr; // owned; lives in the status bar only while downloading
     // The file the records on screen were saved to; empty until they are.
     QString lastSavedFilePath;
     QLabel *byteCounter = nullptr; // owned; beside progressBar during a download
-    // The pane reads its text from receivedData rather than from a copy, so
-    // a pane that lags behind a fast line costs no memory of its own.
+    // The pane reads its text from the session's records rather than from a
+    // copy, so a pane that lags behind a fast line costs no memory of its own.
     PaneFeed paneFeed;
     PaneLimit paneLimit;
     bool paneUpdateQueued = false;
     QTimer busyStep;
     Cv::PortWatcher *portWatcher = nullptr; // a child
     bool portsChangedDuringDownload = false;
-    QuietLine quietLine;
     // The records on screen, on the disk, until they are saved or let go.
     RecoveryJournal journal;
     bool endingSession = false;
 
-    bool paneBehind() const { return paneFeed.behind(receivedData); }
+    bool paneBehind() const { return paneFeed.behind(downloadSession.records()); }
+    bool downloadRunning() const { return downloadSession.isRunning(); }
+    bool hasRecords() const { return !downloadSession.records().isEmpty(); }
+    void showIdle();
+    void connectionLost();
     void queuePaneUpdate();
     void showPendingText(qint64 budgetMs);
     void stepBusyIndicator();
@@ -89,7 +99,6 @@ private slots:
     void cancelDownload();
     void readyRead();
     void readTimeOut();
-    void connectionLost();
     void openFile();
     void saveFile();
     void showAbout();

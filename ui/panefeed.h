@@ -1,6 +1,7 @@
 #pragma once
 
-#include <QByteArray>
+#include "recordblocks.h"
+
 #include <QList>
 #include <QString>
 
@@ -20,17 +21,17 @@ public:
 
     // A new download: nothing shown yet.
     void restart();
-    // A chunk was appended to data, from chunkStart to its end.
-    void chunkKept(const QByteArray &data, qsizetype chunkStart);
-    bool behind(const QByteArray &data) const { return shown < data.size(); }
-    // The text of at most maxBytes further bytes of data.
-    QString take(const QByteArray &data, qsizetype maxBytes);
+    // A chunk was kept, from chunkStart to the end of the records.
+    void chunkKept(const RecordBlocks &records, qint64 chunkStart);
+    bool behind(const RecordBlocks &records) const { return shown < records.size(); }
+    // The text of at most maxBytes further bytes of the records.
+    QString take(const RecordBlocks &records, qsizetype maxBytes);
 
 private:
     const qsizetype lineLimit;
-    qsizetype shown = 0;  // bytes of data the pane has been given
+    qint64 shown = 0;     // bytes of the records the pane has been given
     qsizetype column = 0; // characters since the last line break
     // Of a chunk with a zero byte the pane shows only what comes before it:
     // the ranges it skips.
-    QList<std::pair<qsizetype, qsizetype>> skips;
+    QList<std::pair<qint64, qint64>> skips;
 };

@@ -4,12 +4,16 @@
 #include <QFileInfo>
 #include <QStandardPaths>
 
-QString saveDialogStartPath(const QString &lastSavedFile)
+QString saveDialogStartPath(const QString &lastSavedFile, const QString &proposedName)
 {
+    QString folder;
     if (!lastSavedFile.isEmpty() && QFileInfo(lastSavedFile).absoluteDir().exists())
-        return lastSavedFile;
-    const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
-    if (!documents.isEmpty() && QFileInfo(documents).isDir())
-        return documents;
-    return QDir::homePath();
+        folder = QFileInfo(lastSavedFile).absolutePath();
+    if (folder.isEmpty()) {
+        const QString documents =
+            QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+        folder =
+            !documents.isEmpty() && QFileInfo(documents).isDir() ? documents : QDir::homePath();
+    }
+    return QDir(folder).filePath(proposedName);
 }

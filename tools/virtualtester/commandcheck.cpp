@@ -1,8 +1,13 @@
 #include "commandcheck.h"
 
+#include "downloadline.h"
+
 QByteArray CommandCheck::expected()
 {
-    return QByteArrayLiteral("SYST:REM\r\nMEM:DATA? ALL\r\n");
+    QByteArray all;
+    for (const QByteArray &command : Cv::downloadCommands())
+        all += command;
+    return all;
 }
 
 void CommandCheck::append(const QByteArray &bytes)

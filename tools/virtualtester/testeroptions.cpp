@@ -1,5 +1,8 @@
 #include "testeroptions.h"
 
+#include "commandcheck.h"
+#include "downloadline.h"
+
 #include <QCommandLineParser>
 
 #include <cmath>
@@ -32,15 +35,20 @@ bool TesterOptions::parse(const QStringList &arguments, const QString &defaultRe
                           TesterOptions *options, QString *error, QString *help)
 {
     QCommandLineParser parser;
-    parser.setApplicationDescription(QStringLiteral(
-        "Stands in for a PV installation tester on a virtual USB serial adapter (ttyUSB0).\n"
-        "Runs COMMAND through umockdev-wrapper so that it sees the adapter, waits for\n"
-        "\"SYST:REM\\r\\n\" and \"MEM:DATA? ALL\\r\\n\", then sends the records file like a\n"
-        "9600-baud 8N1 line and falls silent. Without COMMAND it prints the bed's\n"
-        "UMOCKDEV_DIR and serves whoever opens the port until it is interrupted.\n"
-        "COMMAND finds the port to open in CV_TESTER_PORT. With --line the tester serves\n"
-        "on a terminal instead, without a bed; COMMAND then runs as it is, and without\n"
-        "COMMAND the tester prints CV_TESTER_PORT when it knows the port."));
+    QStringList commands;
+    for (const QByteArray &command : Cv::downloadCommands())
+        commands << CommandCheck::escaped(command);
+    parser.setApplicationDescription(
+        QStringLiteral(
+            "Stands in for a PV installation tester on a virtual USB serial adapter (ttyUSB0).\n"
+            "Runs COMMAND through umockdev-wrapper so that it sees the adapter, waits for\n"
+            "%1, then sends the records file like a\n"
+            "9600-baud 8N1 line and falls silent. Without COMMAND it prints the bed's\n"
+            "UMOCKDEV_DIR and serves whoever opens the port until it is interrupted.\n"
+            "COMMAND finds the port to open in CV_TESTER_PORT. With --line the tester serves\n"
+            "on a terminal instead, without a bed; COMMAND then runs as it is, and without\n"
+            "COMMAND the tester prints CV_TESTER_PORT when it knows the port.")
+            .arg(commands.join(QStringLiteral(" and "))));
     parser.setOptionsAfterPositionalArgumentsMode(QCommandLineParser::ParseAsPositionalArguments);
     const QCommandLineOption helpOption({QStringLiteral("h"), QStringLiteral("help")},
                                         QStringLiteral("Show this help."));

@@ -49,7 +49,7 @@ SaveTarget::SaveTarget(const QString &path) : path(path), targetKind(Kind::File)
 
 // As cp does: the node stays, the device gets the bytes and has the last
 // word (a full one refuses them).
-RecordFileResult SaveTarget::writeIntoDevice(const QByteArray &data) const
+RecordFileResult SaveTarget::writeIntoDevice(const QList<QByteArray> &blocks) const
 {
     // Not blocking in the open: should a pipe have taken the device's place,
     // the open would wait for a reader.
@@ -71,16 +71,18 @@ RecordFileResult SaveTarget::writeIntoDevice(const QByteArray &data) const
              flags < 0 || ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0)
         error = errno;
 
-    qint64 written = 0;
-    while (error == 0 && written < data.size()) {
-        const ssize_t count =
-            ::write(fd, data.constData() + written, static_cast<size_t>(data.size() - written));
-        if (count > 0)
-            written += count;
-        else if (count == 0)
-            error = EIO;
-        else if (errno != EINTR)
-            error = errno;
+    for (const QByteArray &data : blocks) {
+        qint64 written = 0;
+        while (error == 0 && written < data.size()) {
+            const ssize_t count =
+                ::write(fd, data.constData() + written, static_cast<size_t>(data.size() - written));
+            if (count > 0)
+                written += count;
+            else if (count == 0)
+                error = EIO;
+            else if (errno != EINTR)
+                error = errno;
+        }
     }
     // A block device keeps what it was given in the page cache; its write
     // errors come up here.

@@ -28,33 +28,43 @@ bool writableFileInLockedFolder(const QString &path)
 
 // A full disk or a file size limit first shows as a short write with no
 // error; the write of the rest fails with the reason.
-QString writeAll(QIODevice &file, const QByteArray &data)
+QString writeAll(QIODevice &file, const QList<QByteArray> &blocks)
 {
-    qint64 written = 0;
-    while (written < data.size()) {
-        const qint64 count = file.write(data.constData() + written, data.size() - written);
-        if (count <= 0)
-            return file.errorString();
-        written += count;
+    for (const QByteArray &data : blocks) {
+        qint64 written = 0;
+        while (written < data.size()) {
+            const qint64 count = file.write(data.constData() + written, data.size() - written);
+            if (count <= 0)
+                return file.errorString();
+            written += count;
+        }
     }
     return {};
 }
 
+qint64 totalSize(const QList<QByteArray> &blocks)
+{
+    qint64 size = 0;
+    for (const QByteArray &block : blocks)
+        size += block.size();
+    return size;
+}
+
 // Over the old bytes from the start, and cut to length only then, so that
 // the old bytes can go back the same way.
-QString overwrite(QFile &file, const QByteArray &data)
+QString overwrite(QFile &file, const QList<QByteArray> &blocks)
 {
     if (!file.seek(0))
         return file.errorString();
-    QString reason = writeAll(file, data);
-    if (reason.isEmpty() && !file.resize(data.size()))
+    QString reason = writeAll(file, blocks);
+    if (reason.isEmpty() && !file.resize(totalSize(blocks)))
         reason = file.errorString();
     if (reason.isEmpty())
         reason = SaveTarget::syncToDisk(file);
     return reason;
 }
 
-RecordFileResult rewriteInPlace(const QString &path, const QByteArray &data)
+RecordFileResult rewriteInPlace(const QString &path, const QList<QByteArray> &blocks)
 {
     QFile file(path);
     if (!file.open(QIODevice::ReadWrite | QIODevice::ExistingOnly | QIODevice::Unbuffered))
@@ -69,25 +79,25 @@ RecordFileResult rewriteInPlace(const QString &path, const QByteArray &data)
     if (old.size() != file.size())
         return {false, file.errorString()};
 
-    const QString lack = SaveTarget::lackOfRoom(file, data.size(), old.size());
+    const QString lack = SaveTarget::lackOfRoom(file, totalSize(blocks), old.size());
     if (!lack.isEmpty())
         return {false, lack};
-    const QString reason = overwrite(file, data);
+    const QString reason = overwrite(file, blocks);
     if (!reason.isEmpty()) {
-        overwrite(file, old);
+        overwrite(file, {old});
         return {false, reason};
     }
     return {true, {}};
 }
 
-RecordFileResult replaceFile(const QString &path, const QByteArray &data)
+RecordFileResult replaceFile(const QString &path, const QList<QByteArray> &blocks)
 {
     QSaveFile file(path);
     // Unbuffered: a buffered write that fails is only flushed, and the
     // failure lost, when the file is committed.
     if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
         return {false, file.errorString()};
-    const QString reason = writeAll(file, data);
+    const QString reason = writeAll(file, blocks);
     if (!reason.isEmpty()) {
         // cancelWriting() puts its own message in place of the system's.
         file.cancelWriting();
@@ -100,18 +110,18 @@ RecordFileResult replaceFile(const QString &path, const QByteArray &data)
 
 } // namespace
 
-RecordFileResult writeRecordFile(const QString &path, const QByteArray &data)
+RecordFileResult writeRecordFile(const QString &path, const QList<QByteArray> &blocks)
 {
     const SaveTarget target(path);
     switch (target.kind()) {
     case SaveTarget::Kind::Device:
-        return target.writeIntoDevice(data);
+        return target.writeIntoDevice(blocks);
     case SaveTarget::Kind::Refused:
         return {false, target.refusal()};
     case SaveTarget::Kind::File:
         break;
     }
     if (writableFileInLockedFolder(path))
-        return rewriteInPlace(path, data);
-    return replaceFile(path, data);
+        return rewriteInPlace(path, blocks);
+    return replaceFile(path, blocks);
 }

@@ -3,6 +3,7 @@
 #include "recordfilewriter.h"
 
 #include <QByteArray>
+#include <QList>
 #include <QString>
 
 class QFile;
@@ -24,7 +25,7 @@ public:
     Kind kind() const { return targetKind; }
     QString refusal() const { return refusalReason; }
 
-    RecordFileResult writeIntoDevice(const QByteArray &data) const;
+    RecordFileResult writeIntoDevice(const QList<QByteArray> &blocks) const;
 
     // Empty if the open file may be rewritten with newSize bytes and, should
     // that fail, with its oldSize bytes once more; else the system's reason.

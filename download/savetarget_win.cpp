@@ -12,7 +12,7 @@
 SaveTarget::SaveTarget(const QString &path) : path(path), targetKind(Kind::File) {}
 
 // No target is taken for a device here.
-RecordFileResult SaveTarget::writeIntoDevice(const QByteArray &) const
+RecordFileResult SaveTarget::writeIntoDevice(const QList<QByteArray> &) const
 {
     return {false, qt_error_string(ERROR_NOT_SUPPORTED)};
 }

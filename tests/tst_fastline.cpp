@@ -19,8 +19,8 @@
 #include <QtTest>
 
 #include <atomic>
-#include <memory>
 #include <ctime>
+#include <memory>
 #include <thread>
 
 namespace {

@@ -4,7 +4,6 @@
 #include <QCoreApplication>
 
 #include <cstdio>
-#include <cstdlib>
 
 namespace {
 
@@ -50,14 +49,31 @@ void answerCommandLine(CommandLineRequest request)
     p.parser.showHelp(0);
 }
 
-void refuseUnknownArguments()
+QStringList leftoverArguments(const QStringList &arguments)
 {
     Parser p;
-    // Exits with a message on unknown options and on positional arguments.
-    p.parser.process(QCoreApplication::arguments());
-    if (!p.parser.positionalArguments().isEmpty()) {
-        std::fprintf(stderr, "corvane-velmora: unexpected argument \"%s\"; see --help\n",
-                     qPrintable(p.parser.positionalArguments().constFirst()));
-        std::exit(1);
+    p.parser.parse(arguments);
+    const QStringList unknown = p.parser.unknownOptionNames();
+    const QStringList positional = p.parser.positionalArguments();
+    QStringList leftovers;
+    for (qsizetype i = 1; i < arguments.size(); ++i) {
+        const QString &argument = arguments.at(i);
+        QString name = argument;
+        while (name.startsWith(QLatin1Char('-')))
+            name.remove(0, 1);
+        name = name.section(QLatin1Char('='), 0, 0);
+        const bool option = argument.startsWith(QLatin1Char('-')) && unknown.contains(name);
+        if (option || positional.contains(argument))
+            leftovers << argument;
     }
+    return leftovers;
+}
+
+void reportIgnoredArguments()
+{
+    const QStringList leftovers = leftoverArguments(QCoreApplication::arguments());
+    if (leftovers.isEmpty())
+        return;
+    std::fprintf(stderr, "corvane-velmora: ignoring \"%s\"; see --help\n",
+                 qPrintable(leftovers.join(QStringLiteral("\" \""))));
 }

@@ -14,7 +14,13 @@ CommandLineRequest commandLineRequest(const QStringList &arguments);
 // and its identity.
 [[noreturn]] void answerCommandLine(CommandLineRequest request);
 
-// After the toolkit has taken its own options from the application object's
-// arguments, anything left is a mistake: says so and ends the process with
-// status 1; returns when nothing is left.
-void refuseUnknownArguments();
+// What is left of arguments (the program's name first) besides the
+// program's own options, as given. After the toolkit has taken its own, these
+// are ignored: Windows hands a program file names ("Open with", a file
+// dropped on its shortcut), and a program that ended over them would just
+// not start, its error stream unseen.
+QStringList leftoverArguments(const QStringList &arguments);
+
+// Says in one line on the error stream which of the application object's
+// arguments are ignored, if any.
+void reportIgnoredArguments();

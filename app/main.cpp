@@ -1,10 +1,14 @@
 #include "commandline.h"
+#include "displaycheck.h"
 #include "identity.h"
 #include "startup.h"
 
 #include <QApplication>
+#include <QFileInfo>
 
 #include <QStringList>
+
+#include <cstdio>
 
 int main(int argc, char **argv)
 {
@@ -19,8 +23,14 @@ int main(int argc, char **argv)
         answerCommandLine(request);
     }
 
+    if (const QString missing = missingDisplay(arguments); !missing.isEmpty()) {
+        std::fprintf(stderr, "%s: %s; --help lists the options\n",
+                     qPrintable(QFileInfo(arguments.value(0)).fileName()), qPrintable(missing));
+        return 1;
+    }
+
     QApplication app(argc, argv);
     setApplicationIdentity();
-    refuseUnknownArguments();
+    reportIgnoredArguments();
     return runStartupCycles();
 }

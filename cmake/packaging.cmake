@@ -28,6 +28,23 @@ and saves them to a file, byte for byte or in the German CSV number format.")
     set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
     set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins")
     set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "xdg-utils")
+
+    # What a Debian package carries beside the program: its copyright, its
+    # changelog and the reasons for the lintian tags it keeps (all three in
+    # packaging/debian/).
+    set(_cv_debian ${PROJECT_SOURCE_DIR}/packaging/debian)
+    set(_cv_changelog ${CMAKE_BINARY_DIR}/packaging/changelog.gz)
+    add_custom_command(OUTPUT ${_cv_changelog}
+        COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/packaging
+        COMMAND gzip -9nc ${_cv_debian}/changelog > ${_cv_changelog}
+        DEPENDS ${_cv_debian}/changelog
+        VERBATIM)
+    add_custom_target(cv_debian_changelog ALL DEPENDS ${_cv_changelog})
+    install(FILES ${_cv_debian}/copyright ${_cv_changelog} DESTINATION share/doc/corvane-velmora)
+    install(FILES ${_cv_debian}/lintian-overrides DESTINATION share/lintian/overrides
+            RENAME corvane-velmora)
+    set(CPACK_CV_STRIP ${CMAKE_STRIP})
+    set(CPACK_PRE_BUILD_SCRIPTS ${CMAKE_CURRENT_LIST_DIR}/debianstrip.cmake)
 endif()
 
 include(CPack)

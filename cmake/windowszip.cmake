@@ -2,28 +2,14 @@
 # in one folder, `cmake --build <dir> --target package`. Included by
 # packaging.cmake, which sets what all packages share.
 
-get_target_property(_cv_qtcore_dll Qt6::Core IMPORTED_LOCATION_RELEASE)
-if(NOT _cv_qtcore_dll)
-    get_target_property(_cv_qtcore_dll Qt6::Core IMPORTED_LOCATION)
-endif()
-get_filename_component(_cv_qt_bin "${_cv_qtcore_dll}" DIRECTORY)
-get_filename_component(_cv_qt_plugins "${_cv_qt_bin}/../plugins" ABSOLUTE)
-
-set(_cv_zip_dlls)
+set(_cv_zip_dlls ${CV_WINDOWS_RUNTIME_DLLS})
 foreach(_module Core Gui Widgets)
-    list(APPEND _cv_zip_dlls "${_cv_qt_bin}/Qt6${_module}.dll")
+    list(APPEND _cv_zip_dlls "${CV_QT_WINDOWS_BIN}/Qt6${_module}.dll")
 endforeach()
-if(MINGW)
-    foreach(_dll libstdc++-6.dll libgcc_s_seh-1.dll libwinpthread-1.dll)
-        execute_process(COMMAND ${CMAKE_CXX_COMPILER} -print-file-name=${_dll}
-            OUTPUT_VARIABLE _path OUTPUT_STRIP_TRAILING_WHITESPACE)
-        list(APPEND _cv_zip_dlls "${_path}")
-    endforeach()
-endif()
 install(FILES ${_cv_zip_dlls} DESTINATION ${CV_INSTALL_APPDIR})
 foreach(_plugin platforms/qwindows.dll styles/qwindowsvistastyle.dll imageformats/qico.dll)
     get_filename_component(_dir "${_plugin}" DIRECTORY)
-    install(FILES "${_cv_qt_plugins}/${_plugin}" DESTINATION ${CV_INSTALL_APPDIR}/${_dir})
+    install(FILES "${CV_QT_WINDOWS_PLUGINS}/${_plugin}" DESTINATION ${CV_INSTALL_APPDIR}/${_dir})
 endforeach()
 
 # The toolkit's DLLs come with their symbols; the zip does without them.
@@ -42,3 +28,30 @@ set(CPACK_PACKAGE_FILE_NAME ${_cv_zip_name})
 set(CPACK_INCLUDE_TOPLEVEL_DIRECTORY ON)
 set(CPACK_OUTPUT_FILE_PREFIX ${CMAKE_BINARY_DIR})
 set(CV_WINDOWS_ZIP ${CMAKE_BINARY_DIR}/${_cv_zip_name}.zip)
+
+# Beside the zip, the installer of the same files (windowsmsi.cmake), where
+# Debian's wixl is at hand; a build on Windows makes the zip alone.
+find_program(CV_WIXL wixl)
+find_program(CV_WIXL_HEAT wixl-heat)
+if(CV_WIXL AND CV_WIXL_HEAT)
+    set(CV_WINDOWS_MSI ${CMAKE_BINARY_DIR}/${_cv_zip_name}.msi)
+    set(CPACK_CV_MSI_OUTPUT ${CV_WINDOWS_MSI})
+    set(CPACK_CV_WIXL ${CV_WIXL})
+    set(CPACK_CV_WIXL_HEAT ${CV_WIXL_HEAT})
+    set(CPACK_CV_MSI_SOURCE ${PROJECT_SOURCE_DIR}/packaging/windows/corvane-velmora.wxs)
+    set(CPACK_CV_MSI_ICON ${PROJECT_SOURCE_DIR}/resources/corvane.ico)
+    set(CPACK_PRE_BUILD_SCRIPTS ${CMAKE_CURRENT_LIST_DIR}/windowsmsi.cmake)
+    # The same for other versions of the same files, for the installer's test:
+    #   make-msi FOLDER VERSION OUTPUT.msi
+    set(CV_MAKE_MSI ${CMAKE_BINARY_DIR}/make-msi)
+    file(WRITE ${CV_MAKE_MSI} "#!/bin/sh
+exec \"${CMAKE_COMMAND}\" -DCV_MSI_STAGING=\"$1\" -DCV_MSI_VERSION=\"$2\" -DCV_MSI_OUTPUT=\"$3\" \\
+    -DCV_WIXL=\"${CV_WIXL}\" -DCV_WIXL_HEAT=\"${CV_WIXL_HEAT}\" \\
+    -DCV_MSI_SOURCE=\"${CPACK_CV_MSI_SOURCE}\" -DCV_MSI_ICON=\"${CPACK_CV_MSI_ICON}\" \\
+    -P \"${CMAKE_CURRENT_LIST_DIR}/windowsmsi.cmake\"
+")
+    file(CHMOD ${CV_MAKE_MSI} PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ
+         GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
+else()
+    message(STATUS "wixl not found: the package target makes the zip only")
+endif()

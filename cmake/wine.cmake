@@ -1,31 +1,15 @@
 # A cross-build for Windows runs its tests under Wine: a small script in the
 # build folder gives tools/windows/wine-run.sh the folders of the DLLs and a
 # Wine prefix of the build's own, and ctest puts it in front of every test.
+# The DLLs are those qtwindows.cmake finds.
 
-get_target_property(_cv_qtcore_dll Qt6::Core IMPORTED_LOCATION_RELEASE)
-if(NOT _cv_qtcore_dll)
-    get_target_property(_cv_qtcore_dll Qt6::Core IMPORTED_LOCATION)
-endif()
-get_filename_component(_cv_qt_bin "${_cv_qtcore_dll}" DIRECTORY)
-
-set(CV_WINDOWS_RUNTIME_DLLS)
-foreach(_dll libstdc++-6.dll libgcc_s_seh-1.dll libwinpthread-1.dll)
-    execute_process(COMMAND ${CMAKE_CXX_COMPILER} -print-file-name=${_dll}
-        OUTPUT_VARIABLE _path OUTPUT_STRIP_TRAILING_WHITESPACE)
-    if(NOT IS_ABSOLUTE "${_path}" OR NOT EXISTS "${_path}")
-        message(FATAL_ERROR "${_dll} not found by ${CMAKE_CXX_COMPILER}")
-    endif()
-    list(APPEND CV_WINDOWS_RUNTIME_DLLS "${_path}")
-endforeach()
-
-set(_cv_dll_dirs "${_cv_qt_bin}")
+set(_cv_dll_dirs "${CV_QT_WINDOWS_BIN}")
 foreach(_dll IN LISTS CV_WINDOWS_RUNTIME_DLLS)
     get_filename_component(_dir "${_dll}" DIRECTORY)
     list(APPEND _cv_dll_dirs "${_dir}")
 endforeach()
 list(REMOVE_DUPLICATES _cv_dll_dirs)
 list(JOIN _cv_dll_dirs ";" CV_WINE_DLL_PATH)
-set(CV_QT_WINDOWS_DIR "${_cv_qt_bin}/.." CACHE INTERNAL "")
 
 set(CV_WINE_PREFIX "${CMAKE_BINARY_DIR}/wineprefix" CACHE PATH "Wine prefix for the tests")
 set(CV_WINE_RUN "${CMAKE_BINARY_DIR}/wine-run")

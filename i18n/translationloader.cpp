@@ -1,6 +1,7 @@
 #include "translationloader.h"
 
 #include "dialoglanguage.h"
+#include "firststartlanguage.h"
 #include "languagesettings.h"
 
 #include <QComboBox>
@@ -9,22 +10,29 @@
 #include <QSettings>
 #include <QTranslator>
 
-bool loadApplicationTranslation(QTranslator *translator, const QString &translationsDir)
+bool loadApplicationTranslation(QTranslator *translator, const QString &translationsDir,
+                                const QLocale &system)
 {
     QSettings settings;
     const QString storedPath = settings.value(dialogLanguageFilePathKey()).toString();
 
     if (!translator->load(storedPath)) {
-        // No usable choice: take the first catalogue of the folder that
-        // loads and keep it. A damaged one is passed over, so that it
-        // neither stops the program nor becomes the choice.
+        // No usable choice: take the system's language if there is a
+        // catalogue for it, and keep it. A damaged one is passed over, so
+        // that it neither stops the program nor becomes the choice.
         const DialogLanguage scanner(translationsDir);
         const QComboBox *list = scanner.languageCombo();
-        int usable = 0;
-        while (usable < list->count() &&
-               !translator->load(list->itemData(usable, Qt::UserRole).toString()))
-            ++usable;
-        if (usable == list->count())
+        QStringList codes;
+        for (int i = 0; i < list->count(); ++i)
+            codes << list->itemData(i, Qt::UserRole + 1).toString();
+        int usable = -1;
+        for (const qsizetype i : firstStartOrder(codes, system.name().left(2))) {
+            if (translator->load(list->itemData(int(i), Qt::UserRole).toString())) {
+                usable = int(i);
+                break;
+            }
+        }
+        if (usable < 0)
             return false;
 
         QSettings writer;
@@ -36,10 +44,10 @@ bool loadApplicationTranslation(QTranslator *translator, const QString &translat
     return true;
 }
 
-bool installTranslators(QObject *parent, const QString &translationsDir)
+bool installTranslators(QObject *parent, const QString &translationsDir, const QLocale &system)
 {
     auto *applicationTranslator = new QTranslator(parent);
-    const bool loaded = loadApplicationTranslation(applicationTranslator, translationsDir);
+    const bool loaded = loadApplicationTranslation(applicationTranslator, translationsDir, system);
     if (loaded)
         QCoreApplication::installTranslator(applicationTranslator);
 

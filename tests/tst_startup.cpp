@@ -133,18 +133,21 @@ private slots:
     void cleanup();
 
     void identity();
-    void firstStartOpensWindowInFirstLanguage();
+    void firstStartOpensWindowInSystemLanguage();
     void restartAfterYesOpensNewWindowInNewLanguage();
     void noKeepsTheWindowAndItsLanguage();
     void cancelledDialogAsksNothing();
     void noCatalogueSaysSoAndFails();
     void executableWithoutCatalogueSaysSo_data();
     void executableWithoutCatalogueSaysSo();
+    void executableStartsFromItsFolder_data();
     void executableStartsFromItsFolder();
     void fileSizeLimitDoesNotEndTheProgram();
     void commandLineAnswersWithoutDisplay_data();
     void commandLineAnswersWithoutDisplay();
-    void unknownOptionIsRefused();
+    void leftoverArgumentsAreIgnored_data();
+    void leftoverArgumentsAreIgnored();
+    void withoutADisplayItSaysSo();
 
 private:
     void addCatalogue(const QString &compiled, const QString &name);
@@ -258,7 +261,8 @@ void TestStartup::identity()
     QCOMPARE(QGuiApplication::desktopFileName(), QStringLiteral("example.corvane.Velmora"));
 }
 
-void TestStartup::firstStartOpensWindowInFirstLanguage()
+// ctest makes the system's language German.
+void TestStartup::firstStartOpensWindowInSystemLanguage()
 {
     addCatalogue(QStringLiteral("langtest_en"), QStringLiteral("velmora_en.qm"));
     addCatalogue(QStringLiteral("langtest_de"), QStringLiteral("velmora_de.qm"));
@@ -481,10 +485,32 @@ void TestStartup::executableWithoutCatalogueSaysSo()
     QVERIFY(program.readAllStandardOutput().isEmpty());
 }
 
+void TestStartup::executableStartsFromItsFolder_data()
+{
+    QTest::addColumn<QString>("system");
+    QTest::addColumn<QString>("language");
+    QTest::newRow("de_DE.UTF-8") << QStringLiteral("de_DE.UTF-8") << QStringLiteral("de");
+    QTest::newRow("fr_FR.UTF-8") << QStringLiteral("fr_FR.UTF-8") << QStringLiteral("en");
+    QTest::newRow("C") << QStringLiteral("C") << QStringLiteral("en");
+}
+
+// All catalogues of the build are beside it; the first start takes the
+// system's language, English when there is no catalogue of it.
 void TestStartup::executableStartsFromItsFolder()
 {
+    QFETCH(QString, system);
+    QFETCH(QString, language);
+#ifndef CV_LOCALE_FROM_ENVIRONMENT
+    if (QLocale(system).name() != QLocale::system().name())
+        QSKIP("here a program's system language is the user's setting, not its environment's");
+#endif
     const QString folder = QFileInfo(QStringLiteral(CV_APP_EXECUTABLE)).absolutePath();
     QProcess program;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    for (const char *name : {"LANGUAGE", "LC_MESSAGES", "LANG"})
+        env.remove(QLatin1String(name));
+    env.insert(QStringLiteral("LC_ALL"), system);
+    program.setProcessEnvironment(env);
     program.setWorkingDirectory(folder);
     program.start(QStringLiteral(CV_APP_EXECUTABLE), {});
     QVERIFY(program.waitForStarted(60000));
@@ -504,8 +530,7 @@ void TestStartup::executableStartsFromItsFolder()
     program.waitForFinished(60000);
 
     QVERIFY2(running, program.readAllStandardError().constData());
-    QVERIFY2(stored.startsWith(QStringLiteral("Translations/corvane_velmora_")),
-             qPrintable(stored));
+    QCOMPARE(stored, QStringLiteral("Translations/corvane_velmora_%1.qm").arg(language));
     QVERIFY(QFile::exists(folder + QLatin1Char('/') + stored));
 }
 
@@ -548,6 +573,12 @@ void TestStartup::commandLineAnswersWithoutDisplay_data()
         << QStringList{QStringLiteral("-reverse"), QStringLiteral("--version")} << version;
     QTest::newRow("--help") << QStringList{QStringLiteral("--help")} << QStringLiteral("--version");
     QTest::newRow("-h") << QStringList{QStringLiteral("-h")} << QStringLiteral("--help");
+    // Nothing else on the line stops an answer.
+    QTest::newRow("--bogus --version")
+        << QStringList{QStringLiteral("--bogus"), QStringLiteral("--version")} << version;
+    QTest::newRow("file name, --help")
+        << QStringList{QStringLiteral("records.csv"), QStringLiteral("--help")}
+        << QStringLiteral("--version");
 }
 
 // Answered on a terminal without a display: a program that built its window
@@ -576,14 +607,79 @@ void TestStartup::commandLineAnswersWithoutDisplay()
         QCOMPARE(out, expected);
 }
 
-void TestStartup::unknownOptionIsRefused()
+void TestStartup::leftoverArgumentsAreIgnored_data()
 {
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QString>("said");
+    QTest::newRow("unknown option")
+        << QStringList{QStringLiteral("--frobnicate=1")} << QStringLiteral("\"--frobnicate=1\"");
+    // As "Open with" or a file dropped on the shortcut hands it over.
+    QTest::newRow("file names") << QStringList{QStringLiteral("C:\\records\\site 1.csv"),
+                                               QStringLiteral("-x")}
+                                << QStringLiteral("\"C:\\records\\site 1.csv\" \"-x\"");
+    // The toolkit's own options are the toolkit's.
+    QTest::newRow("toolkit option") << QStringList{QStringLiteral("-reverse")} << QString();
+}
+
+// The program starts as without them, after one line on its error stream.
+void TestStartup::leftoverArgumentsAreIgnored()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QString, said);
+    addCatalogue(QStringLiteral("langtest_en"), QStringLiteral("velmora_en.qm"));
+
     QProcess program;
     program.setWorkingDirectory(workDir->path());
-    program.start(QStringLiteral(CV_APP_EXECUTABLE), {QStringLiteral("--frobnicate")});
-    QVERIFY2(program.waitForFinished(60000), "the program kept running");
+    program.start(QStringLiteral(CV_APP_EXECUTABLE), arguments);
+    QVERIFY(program.waitForStarted(60000));
+    // Running with its window: the first start has stored its language.
+    QString stored;
+    QElapsedTimer clock;
+    clock.start();
+    while (stored.isEmpty() && program.state() == QProcess::Running && clock.elapsed() < 60000) {
+        program.waitForFinished(100);
+        QSettings settings;
+        settings.sync();
+        stored = settings.value(dialogLanguageFilePathKey()).toString();
+    }
+    const bool running = program.state() == QProcess::Running;
+    program.kill();
+    program.waitForFinished(60000);
+    const QString errors = QString::fromLocal8Bit(program.readAllStandardError());
+
+    QVERIFY2(running, qPrintable(errors));
+    QCOMPARE(stored, QStringLiteral("Translations/velmora_en.qm"));
+    const QStringList lines = errors.split(QRegularExpression(QStringLiteral("\r?\n")))
+                                  .filter(QRegularExpression(QStringLiteral("^corvane-velmora:")));
+    if (said.isEmpty()) {
+        QVERIFY2(lines.isEmpty(), qPrintable(errors));
+    } else {
+        QCOMPARE(lines.size(), 1);
+        QCOMPARE(lines.first(),
+                 QStringLiteral("corvane-velmora: ignoring %1; see --help").arg(said));
+    }
+}
+
+// Over a remote shell: one line and a plain failure, not the toolkit's abort,
+// whatever the arguments.
+void TestStartup::withoutADisplayItSaysSo()
+{
+#ifdef Q_OS_WIN
+    QSKIP("a Windows session always has its desktop");
+#endif
+    QProcess program;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    for (const char *name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+        environment.remove(QLatin1String(name));
+    program.setProcessEnvironment(environment);
+    program.setWorkingDirectory(workDir->path());
+    program.start(QStringLiteral(CV_APP_EXECUTABLE), {QStringLiteral("--bogus")});
+    QVERIFY(program.waitForFinished(60000));
+    QCOMPARE(program.exitStatus(), QProcess::NormalExit);
     QCOMPARE(program.exitCode(), 1);
-    QVERIFY(program.readAllStandardError().contains("frobnicate"));
+    QCOMPARE(QString::fromLocal8Bit(program.readAllStandardError()).trimmed(),
+             QStringLiteral("corvane-velmora: no display to show the window on (neither DISPLAY "
+                            "nor WAYLAND_DISPLAY is set); --help lists the options"));
 }
 
 QTEST_MAIN(TestStartup)

@@ -1,4 +1,5 @@
 #include "dialoglanguage.h"
+#include "firststartlanguage.h"
 #include "languagesettings.h"
 #include "translationloader.h"
 
@@ -97,7 +98,11 @@ private slots:
     void init();
     void cleanup();
 
-    void firstStartTakesFirstCatalogueByName();
+    void firstStartTakesSystemLanguage();
+    void firstStartOrder_data();
+    void firstStartOrder();
+    void firstStartFollowsSystemLanguage_data();
+    void firstStartFollowsSystemLanguage();
     void storedPathThatLoadsIsKept();
     void unusableStoredPathIsReplaced_data();
     void unusableStoredPathIsReplaced();
@@ -179,13 +184,19 @@ void TestTranslationLoader::store(const QString &path, const QString &code)
     settings.setValue(dialogLanguageIso639CodeKey(), code);
 }
 
-void TestTranslationLoader::firstStartTakesFirstCatalogueByName()
+namespace {
+
+const QLocale germanSystem(QLocale::German, QLocale::Germany);
+
+} // namespace
+
+void TestTranslationLoader::firstStartTakesSystemLanguage()
 {
     addCatalogue(QStringLiteral("langtest_en"), QStringLiteral("velmora_en.qm"));
     addCatalogue(QStringLiteral("langtest_de"), QStringLiteral("velmora_de.qm"));
     addCatalogue(QStringLiteral("langtest_toolkit"), QStringLiteral("qt_de.qm"));
 
-    QVERIFY(installTranslators(owner.get(), translationsDirectory));
+    QVERIFY(installTranslators(owner.get(), translationsDirectory, germanSystem));
 
     QCOMPARE(storedPath(), QStringLiteral("Translations/velmora_de.qm"));
     QCOMPARE(storedCode(), QStringLiteral("de"));
@@ -198,6 +209,75 @@ void TestTranslationLoader::firstStartTakesFirstCatalogueByName()
     owner.reset();
     QCOMPARE(translate("MainWindow", "&Download"), QStringLiteral("&Download"));
     QCOMPARE(translate("LanguageProbe", "Toolkit only"), QStringLiteral("Toolkit only"));
+}
+
+void TestTranslationLoader::firstStartOrder_data()
+{
+    QTest::addColumn<QStringList>("codes");
+    QTest::addColumn<QString>("system");
+    QTest::addColumn<QList<qsizetype>>("order");
+    const QStringList deEnFr{QStringLiteral("de"), QStringLiteral("en"), QStringLiteral("fr")};
+    QTest::newRow("system's language first")
+        << deEnFr << QStringLiteral("fr") << QList<qsizetype>{2, 1, 0};
+    QTest::newRow("no catalogue of it: English")
+        << deEnFr << QStringLiteral("it") << QList<qsizetype>{1, 0, 2};
+    QTest::newRow("neutral locale: English")
+        << deEnFr << QStringLiteral("C") << QList<qsizetype>{1, 0, 2};
+    QTest::newRow("no English: by name") << QStringList{QStringLiteral("de"), QStringLiteral("it")}
+                                         << QStringLiteral("C") << QList<qsizetype>{0, 1};
+    // A damaged catalogue of the language is passed over for the next one of it.
+    QTest::newRow("two of the language")
+        << QStringList{QStringLiteral("de"), QStringLiteral("en"), QStringLiteral("DE")}
+        << QStringLiteral("de") << QList<qsizetype>{0, 2, 1};
+    QTest::newRow("none") << QStringList() << QStringLiteral("de") << QList<qsizetype>();
+}
+
+void TestTranslationLoader::firstStartOrder()
+{
+    QFETCH(QStringList, codes);
+    QFETCH(QString, system);
+    QFETCH(QList<qsizetype>, order);
+    QCOMPARE(::firstStartOrder(codes, system), order);
+}
+
+void TestTranslationLoader::firstStartFollowsSystemLanguage_data()
+{
+    QTest::addColumn<QLocale>("system");
+    QTest::addColumn<QStringList>("catalogues");
+    QTest::addColumn<QString>("chosen");
+    const QStringList all{QStringLiteral("de"), QStringLiteral("en"), QStringLiteral("fr")};
+    const QStringList deEn{QStringLiteral("de"), QStringLiteral("en")};
+    QTest::newRow("de") << germanSystem << all << QStringLiteral("de");
+    QTest::newRow("fr") << QLocale(QLocale::French, QLocale::France) << all << QStringLiteral("fr");
+    QTest::newRow("fr, no French catalogue")
+        << QLocale(QLocale::French, QLocale::France) << deEn << QStringLiteral("en");
+    QTest::newRow("C") << QLocale::c() << all << QStringLiteral("en");
+    QTest::newRow("C, no English catalogue")
+        << QLocale::c() << QStringList{QStringLiteral("fr"), QStringLiteral("de")}
+        << QStringLiteral("de");
+}
+
+// With several catalogues the first start takes the system's language; the
+// catalogue files only differ in their names here.
+void TestTranslationLoader::firstStartFollowsSystemLanguage()
+{
+    QFETCH(QLocale, system);
+    QFETCH(QStringList, catalogues);
+    QFETCH(QString, chosen);
+    for (const QString &code : catalogues)
+        addCatalogue(code == u"en" ? QStringLiteral("langtest_en") : QStringLiteral("langtest_de"),
+                     QStringLiteral("velmora_%1.qm").arg(code));
+
+    QVERIFY(installTranslators(owner.get(), translationsDirectory, system));
+
+    QCOMPARE(storedPath(), QStringLiteral("Translations/velmora_%1.qm").arg(chosen));
+    QCOMPARE(storedCode(), chosen);
+    QCOMPARE(QLocale().name().left(2), chosen);
+    // A stored choice wins over the system's language at the next start.
+    owner = std::make_unique<QObject>();
+    QVERIFY(installTranslators(owner.get(), translationsDirectory,
+                               QLocale(QLocale::Italian, QLocale::Italy)));
+    QCOMPARE(storedCode(), chosen);
 }
 
 void TestTranslationLoader::storedPathThatLoadsIsKept()
@@ -241,7 +321,7 @@ void TestTranslationLoader::unusableStoredPathIsReplaced()
         store(stored, QStringLiteral("fr"));
 
     DialogWatcher watcher;
-    QVERIFY(installTranslators(owner.get(), translationsDirectory));
+    QVERIFY(installTranslators(owner.get(), translationsDirectory, germanSystem));
 
     QVERIFY(watcher.sawDialog());
     QCOMPARE(storedPath(), QStringLiteral("Translations/velmora_de.qm"));
@@ -337,7 +417,8 @@ void TestTranslationLoader::damagedCatalogueIsPassedOver()
     if (storedChoice)
         store(QStringLiteral("Translations/broken_de.qm"), QStringLiteral("de"));
 
-    QVERIFY(installTranslators(owner.get(), translationsDirectory));
+    // The damaged one is of the system's language, so it is tried first.
+    QVERIFY(installTranslators(owner.get(), translationsDirectory, germanSystem));
 
     QCOMPARE(storedPath(), QStringLiteral("Translations/velmora_en.qm"));
     QCOMPARE(storedCode(), QStringLiteral("en"));
@@ -366,43 +447,51 @@ void TestTranslationLoader::shippedCataloguesAreComplete()
 {
     const QString sources = qEnvironmentVariable("CV_SOURCE_DIR") + QStringLiteral("/i18n/");
     const QList<Message> english = readTsFile(sources + QStringLiteral("corvane_velmora_en.ts"));
-    const QList<Message> german = readTsFile(sources + QStringLiteral("corvane_velmora_de.ts"));
     QVERIFY(!english.isEmpty());
-    QCOMPARE(german.size(), english.size());
-
-    QTranslator compiledGerman;
-    QVERIFY(compiledGerman.load(QStringLiteral(CV_CATALOGUE_DIR "/corvane_velmora_de.qm")));
     QTranslator compiledEnglish;
     QVERIFY(compiledEnglish.load(QStringLiteral(CV_CATALOGUE_DIR "/corvane_velmora_en.qm")));
 
-    for (int i = 0; i < english.size(); ++i) {
-        const Message &en = english.at(i);
-        const Message &de = german.at(i);
-        const QString where = en.context + QLatin1Char('/') + en.source;
-        QVERIFY2(de.context == en.context && de.source == en.source && de.comment == en.comment,
-                 qPrintable(where));
+    for (const QString &language : QStringLiteral(CV_LANGUAGES).split(QLatin1Char(','))) {
+        if (language == u"en")
+            continue;
+        const QList<Message> translated =
+            readTsFile(sources + QStringLiteral("corvane_velmora_%1.ts").arg(language));
+        QCOMPARE(translated.size(), english.size());
+        QTranslator compiledTranslation;
+        QVERIFY(compiledTranslation.load(
+            QStringLiteral(CV_CATALOGUE_DIR "/corvane_velmora_%1.qm").arg(language)));
 
-        const QByteArray source = en.source.toUtf8();
-        const QByteArray comment = en.comment.toUtf8();
-        const char *disambiguation = en.comment.isEmpty() ? nullptr : comment.constData();
-        const QByteArray context = en.context.toLatin1();
-        QVERIFY2(en.numerus == de.numerus, qPrintable(where));
-        // Texts with plural forms: the form for one and for many.
-        for (const int n : en.numerus ? QList<int>{1, 2} : QList<int>{-1}) {
-            const QString germanText = compiledGerman.translate(
-                context.constData(), source.constData(), disambiguation, n);
-            QVERIFY2(!germanText.isEmpty(), qPrintable(where));
-            for (const QString &marker : {QStringLiteral("%1"), QStringLiteral("%2"),
-                                          QStringLiteral("%Ln"), QStringLiteral("\n")})
-                QVERIFY2(germanText.count(marker) == en.source.count(marker), qPrintable(where));
+        for (int i = 0; i < english.size(); ++i) {
+            const Message &en = english.at(i);
+            const Message &de = translated.at(i);
+            const QString where =
+                language + QLatin1Char(':') + en.context + QLatin1Char('/') + en.source;
+            QVERIFY2(de.context == en.context && de.source == en.source && de.comment == en.comment,
+                     qPrintable(where));
 
-            const QString englishText = compiledEnglish.translate(
-                context.constData(), source.constData(), disambiguation, n);
-            // Only plural forms need an English entry; one for one thing differs.
-            if (n == 1)
-                QVERIFY2(!englishText.isEmpty() && englishText != en.source, qPrintable(where));
-            else
-                QVERIFY2(englishText.isEmpty() || englishText == en.source, qPrintable(where));
+            const QByteArray source = en.source.toUtf8();
+            const QByteArray comment = en.comment.toUtf8();
+            const char *disambiguation = en.comment.isEmpty() ? nullptr : comment.constData();
+            const QByteArray context = en.context.toLatin1();
+            QVERIFY2(en.numerus == de.numerus, qPrintable(where));
+            // Texts with plural forms: the form for one and for many.
+            for (const int n : en.numerus ? QList<int>{1, 2} : QList<int>{-1}) {
+                const QString translatedText = compiledTranslation.translate(
+                    context.constData(), source.constData(), disambiguation, n);
+                QVERIFY2(!translatedText.isEmpty(), qPrintable(where));
+                for (const QString &marker : {QStringLiteral("%1"), QStringLiteral("%2"),
+                                              QStringLiteral("%Ln"), QStringLiteral("\n")})
+                    QVERIFY2(translatedText.count(marker) == en.source.count(marker),
+                             qPrintable(where));
+
+                const QString englishText = compiledEnglish.translate(
+                    context.constData(), source.constData(), disambiguation, n);
+                // Only plural forms need an English entry; one for one thing differs.
+                if (n == 1)
+                    QVERIFY2(!englishText.isEmpty() && englishText != en.source, qPrintable(where));
+                else
+                    QVERIFY2(englishText.isEmpty() || englishText == en.source, qPrintable(where));
+            }
         }
     }
 }
@@ -435,7 +524,7 @@ void TestTranslationLoader::cataloguesHoldExactlyTheTextsOfTheCode()
     };
     const QStringList inCode = keys(readTsFile(scanned));
     QVERIFY(inCode.size() > 30);
-    for (const QString &language : {QStringLiteral("en"), QStringLiteral("de")}) {
+    for (const QString &language : QStringLiteral(CV_LANGUAGES).split(QLatin1Char(','))) {
         const QStringList inCatalogue =
             keys(readTsFile(sources + QStringLiteral("/i18n/corvane_velmora_%1.ts").arg(language)));
         QStringList missing;
@@ -465,15 +554,17 @@ void TestTranslationLoader::programFolderOffersTheBuildsLanguagesOnly()
     for (int i = 0; i < scanner.languageCombo()->count(); ++i)
         offered << scanner.languageCombo()->itemData(i, Qt::UserRole + 1).toString();
     offered.sort();
-    QStringList built = QStringLiteral(CV_SHIPPED_LANGUAGES).split(QLatin1Char(','));
+    QStringList built = QStringLiteral(CV_LANGUAGES).split(QLatin1Char(','));
     built.sort();
     QCOMPARE(offered, built);
 
-    if (!QFile::exists(shipped + QStringLiteral("/qt_de.qm")))
-        QSKIP("the toolkit's German catalogue was not found at build time");
-    QTranslator toolkit;
-    QVERIFY(toolkit.load(shipped + QStringLiteral("/qt_de.qm")));
-    QCOMPARE(toolkit.translate("QPlatformTheme", "&Yes"), QStringLiteral("&Ja"));
+    // The toolkit's catalogue comes with each language.
+    for (const QString &code : built) {
+        QTranslator toolkit;
+        QVERIFY2(toolkit.load(shipped + QStringLiteral("/qt_%1.qm").arg(code)), qPrintable(code));
+        if (code == u"de")
+            QCOMPARE(toolkit.translate("QPlatformTheme", "&Yes"), QStringLiteral("&Ja"));
+    }
 }
 
 QTEST_MAIN(TestTranslationLoader)

@@ -46,7 +46,9 @@ one_run() {
     else
         failed=$((failed + 1))
         echo "$preset $what: FAILED in $((SECONDS - start)) s:"
-        grep -E '\*\*\*|Failed|FAIL!|QFATAL' "$log" | head -n 20
+        grep -E -A3 '\*\*\*|FAIL!|QFATAL' "$log" | head -n 40
+        cp "$log" "stress-failed-$total.log"
+        echo "  (whole output in stress-failed-$total.log)"
     fi
     rm -f "$log"
 }

@@ -7,7 +7,7 @@ set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 recipe=$here/qt-recipe
 out=$(readlink -f "${1:-$here/../../.toolkit}")
-name=qt6.4.2-mingw64
+name=$(sed -n 's/^set(CV_QT_WINDOWS_NAME \(.*\))$/\1/p' "$here/../../cmake/qtwindows.cmake")
 version=6.4.2+dfsg-10
 
 [ "$(id -u)" -eq 0 ] || { echo "build-qt.sh: run as root (it installs packages)" >&2; exit 1; }

@@ -34,13 +34,14 @@ cv_wine_prefix_ready
 unset WINEPATH QT_QPA_PLATFORM QT_PLUGIN_PATH
 cd "$folder"
 wine corvane-velmora.exe >"$work/out.txt" 2>&1 &
-for _ in $(seq 600); do
+# A fresh prefix and a first start take long on a busy machine.
+for _ in $(seq 2400); do
     if xwininfo -root -tree 2>/dev/null | grep -q '"Corvane Velmora"'; then
         echo "zip-smoke: the window of $(basename "$zip") shows"
         exit 0
     fi
     sleep 0.1
 done
-echo "zip-smoke: no window within 60 s; the program said:" >&2
+echo "zip-smoke: no window within 240 s; the program said:" >&2
 cat "$work/out.txt" >&2
 exit 1

@@ -17,6 +17,8 @@ DownloadCommand::DownloadCommand(const CommandOptions &options, QObject *parent)
     connect(&session, &DownloadSession::ended, this, &DownloadCommand::sessionEnded);
     connect(&quitRequests, &QuitRequests::requested, this, &DownloadCommand::interrupted);
     waitLimit.setSingleShot(true);
+    // A coarse timer may fire early, and a script was promised the full time.
+    waitLimit.setTimerType(Qt::PreciseTimer);
     connect(&waitLimit, &QTimer::timeout, this, &DownloadCommand::nothingArrived);
 }
 

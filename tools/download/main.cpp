@@ -25,9 +25,9 @@ int main(int argc, char *argv[])
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("velmora-download"));
     QCoreApplication::setApplicationVersion(QStringLiteral(CV_VERSION));
-    // The serial device's traces and warnings are for developers (QT_LOGGING_RULES brings
+    // The serial device's traces are for developers (QT_LOGGING_RULES brings
     // them back); scripts read standard error.
-    QLoggingCategory::setFilterRules(QStringLiteral("default.debug=false\ndefault.warning=false"));
+    QLoggingCategory::setFilterRules(QStringLiteral("default.debug=false"));
 
     const CommandOptions options = CommandOptions::parse(QCoreApplication::arguments());
     switch (options.action) {

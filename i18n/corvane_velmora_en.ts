@@ -158,42 +158,42 @@
         <translation>Downloaded Output</translation>
     </message>
     <message>
-        <location filename="../ui/mainwindow.cpp" line="291"/>
+        <location filename="../ui/mainwindow.cpp" line="274"/>
         <source>Please select a port and connect your device</source>
         <translation>Please select a port and connect your device</translation>
     </message>
     <message>
-        <location filename="../ui/mainwindow.cpp" line="293"/>
+        <location filename="../ui/mainwindow.cpp" line="276"/>
         <source>No serial port found: check cable, power and driver.</source>
         <translation>No serial port found: check cable, power and driver.</translation>
     </message>
     <message>
-        <location filename="../ui/mainwindow.cpp" line="311"/>
+        <location filename="../ui/mainwindow.cpp" line="294"/>
         <source>Now initiate the download on the tester</source>
         <translation>Now initiate the download on the tester</translation>
     </message>
     <message>
-        <location filename="../ui/mainwindow.cpp" line="334"/>
+        <location filename="../ui/mainwindow.cpp" line="317"/>
         <source>Failed to connect. Please check the device is connected and switched on</source>
         <translation>Failed to connect. Please check the device is connected and switched on</translation>
     </message>
     <message>
-        <location filename="../ui/mainwindow.cpp" line="360"/>
+        <location filename="../ui/mainwindow.cpp" line="343"/>
         <source>Downloading...</source>
         <translation>Downloading...</translation>
     </message>
     <message>
-        <location filename="../ui/mainwindow.cpp" line="378"/>
+        <location filename="../ui/mainwindow.cpp" line="361"/>
         <source>More than %1 MB arrived without a pause: this is not a tester&apos;s memory. The download was stopped; what arrived can be saved.</source>
         <translation>More than %1 MB arrived without a pause: this is not a tester&apos;s memory. The download was stopped; what arrived can be saved.</translation>
     </message>
     <message>
-        <location filename="../ui/mainwindow.cpp" line="554"/>
+        <location filename="../ui/mainwindow.cpp" line="537"/>
         <source>Records from an earlier download were not saved.</source>
         <translation>Records from an earlier download were not saved.</translation>
     </message>
     <message numerus="yes">
-        <location filename="../ui/mainwindow.cpp" line="557"/>
+        <location filename="../ui/mainwindow.cpp" line="540"/>
         <source>Downloaded on %1, %Ln bytes.</source>
         <comment>%1 is the date and time of the download</comment>
         <translation>
@@ -202,59 +202,59 @@
         </translation>
     </message>
     <message>
-        <location filename="../ui/mainwindow.cpp" line="560"/>
+        <location filename="../ui/mainwindow.cpp" line="543"/>
         <source>&amp;Later</source>
         <translation>&amp;Later</translation>
     </message>
     <message>
-        <location filename="../ui/mainwindow.cpp" line="612"/>
+        <location filename="../ui/mainwindow.cpp" line="595"/>
         <source>Comma Separated Value files (*.csv)</source>
         <translation>Comma Separated Value files (*.csv)</translation>
     </message>
     <message>
-        <location filename="../ui/mainwindow.cpp" line="614"/>
+        <location filename="../ui/mainwindow.cpp" line="597"/>
         <source>Text files (*.txt)</source>
         <translation>Text files (*.txt)</translation>
     </message>
     <message>
-        <location filename="../ui/mainwindow.cpp" line="614"/>
+        <location filename="../ui/mainwindow.cpp" line="597"/>
         <source>All files (*.*)</source>
         <translation>All files (*.*)</translation>
     </message>
     <message>
-        <location filename="../ui/mainwindow.cpp" line="616"/>
+        <location filename="../ui/mainwindow.cpp" line="599"/>
         <source>Records %1.csv</source>
         <comment>Proposed file name; %1 is the date and time of the download</comment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../ui/mainwindow.cpp" line="622"/>
+        <location filename="../ui/mainwindow.cpp" line="605"/>
         <source>Save downloaded data to file</source>
         <translation>Save downloaded data to file</translation>
     </message>
     <message>
-        <location filename="../ui/mainwindow.cpp" line="634"/>
+        <location filename="../ui/mainwindow.cpp" line="617"/>
         <source>Would you like to convert the data to German format?</source>
         <translation>Would you like to convert the data to German format?</translation>
     </message>
     <message>
-        <location filename="../ui/mainwindow.cpp" line="636"/>
+        <location filename="../ui/mainwindow.cpp" line="619"/>
         <source>Decimal points will be replaced by commas and the commas separating fields will be replaced by semi-colons.</source>
         <translation>Decimal points will be replaced by commas and the commas separating fields will be replaced by semi-colons.</translation>
     </message>
     <message>
-        <location filename="../ui/mainwindow.cpp" line="655"/>
+        <location filename="../ui/mainwindow.cpp" line="638"/>
         <source>Error opening &quot;%1&quot; for writing. Is it open already or read only?</source>
         <comment>The %1 will be replaced with the a file name. Please do not remove it in your translation!</comment>
         <translation>Error opening &quot;%1&quot; for writing. Is it open already or read only?</translation>
     </message>
     <message>
-        <location filename="../ui/mainwindow.cpp" line="669"/>
+        <location filename="../ui/mainwindow.cpp" line="652"/>
         <source>File successfully saved</source>
         <translation>File successfully saved</translation>
     </message>
     <message>
-        <location filename="../ui/mainwindow.cpp" line="675"/>
+        <location filename="../ui/mainwindow.cpp" line="658"/>
         <source>Corvane Velmora
 
  %1
@@ -266,85 +266,85 @@
 </translation>
     </message>
     <message>
-        <location filename="../ui/mainwindow.cpp" line="678"/>
+        <location filename="../ui/mainwindow.cpp" line="661"/>
         <source>About Corvane Velmora</source>
         <comment>Title of the About box</comment>
         <translation>About Corvane Velmora</translation>
     </message>
     <message>
-        <location filename="../ui/mainwindow.cpp" line="222"/>
+        <location filename="../ui/mainwindow.cpp" line="205"/>
         <source>The language will be changed next time Corvane Velmora is started.</source>
         <translation>The language will be changed next time Corvane Velmora is started.</translation>
     </message>
     <message>
-        <location filename="../ui/mainwindow.cpp" line="131"/>
+        <location filename="../ui/mainwindow.cpp" line="114"/>
         <source>Bytes received</source>
         <translation>Bytes received</translation>
     </message>
     <message>
-        <location filename="../ui/mainwindow.cpp" line="133"/>
+        <location filename="../ui/mainwindow.cpp" line="116"/>
         <source>How many bytes of the tester&apos;s records have arrived in this download.</source>
         <translation>How many bytes of the tester&apos;s records have arrived in this download.</translation>
     </message>
     <message>
-        <location filename="../ui/mainwindow.cpp" line="223"/>
+        <location filename="../ui/mainwindow.cpp" line="206"/>
         <source>Would you like to restart now?</source>
         <translation>Would you like to restart now?</translation>
     </message>
     <message>
-        <location filename="../ui/connectionfailureadvice.cpp" line="17"/>
+        <location filename="../download/connectionfailureadvice.cpp" line="17"/>
         <source>%1 is open to its owner (%2) only. Ask the administrator for access, for example with a udev rule that gives the port to the group dialout.</source>
         <comment>%1 is a port name such as ttyS0, %2 the user owning it, usually root. Keep udev and dialout as they are.</comment>
         <translation>%1 is open to its owner (%2) only. Ask the administrator for access, for example with a udev rule that gives the port to the group dialout.</translation>
     </message>
     <message>
-        <location filename="../ui/connectionfailureadvice.cpp" line="26"/>
+        <location filename="../download/connectionfailureadvice.cpp" line="26"/>
         <source>You are not allowed to use the port %1. Ask your administrator for access to it.</source>
         <comment>%1 is a port name such as ttyUSB0 or COM3</comment>
         <translation>You are not allowed to use the port %1. Ask your administrator for access to it.</translation>
     </message>
     <message>
-        <location filename="../ui/connectionfailureadvice.cpp" line="34"/>
+        <location filename="../download/connectionfailureadvice.cpp" line="34"/>
         <source>You are not allowed to use the port %1. Add your user to the group &quot;%2&quot; (for example: sudo usermod -aG %2 $USER), then log out and log in again.</source>
         <comment>%1 is a port name such as ttyUSB0, %2 the group owning the port, usually dialout. Keep the command as it is.</comment>
         <translation>You are not allowed to use the port %1. Add your user to the group &quot;%2&quot; (for example: sudo usermod -aG %2 $USER), then log out and log in again.</translation>
     </message>
     <message>
-        <location filename="../ui/connectionfailureadvice.cpp" line="45"/>
+        <location filename="../download/connectionfailureadvice.cpp" line="45"/>
         <source>%1 is in use by another program (process %2)</source>
         <comment>%1 is a port name such as ttyUSB0, %2 the process number of the program holding it</comment>
         <translation>%1 is in use by another program (process %2)</translation>
     </message>
     <message>
-        <location filename="../ui/connectionfailureadvice.cpp" line="65"/>
+        <location filename="../download/connectionfailureadvice.cpp" line="65"/>
         <source>The port %1 is in use by another program. Close that program and try again.</source>
         <comment>%1 is a port name such as ttyUSB0 or COM3</comment>
         <translation>The port %1 is in use by another program. Close that program and try again.</translation>
     </message>
     <message>
-        <location filename="../ui/connectionfailureadvice.cpp" line="72"/>
+        <location filename="../download/connectionfailureadvice.cpp" line="72"/>
         <source>Right after an adapter is plugged in, a modem service may hold the port for a few seconds: wait a moment and try again, or stop that service.</source>
         <translation>Right after an adapter is plugged in, a modem service may hold the port for a few seconds: wait a moment and try again, or stop that service.</translation>
     </message>
     <message>
-        <location filename="../ui/connectionfailureadvice.cpp" line="80"/>
+        <location filename="../download/connectionfailureadvice.cpp" line="80"/>
         <source>No port is selected. Plug the adapter in, choose &quot;Refresh Ports&quot; in the Tools menu and select its port.</source>
         <translation>No port is selected. Plug the adapter in, choose &quot;Refresh Ports&quot; in the Tools menu and select its port.</translation>
     </message>
     <message>
-        <location filename="../ui/connectionfailureadvice.cpp" line="85"/>
+        <location filename="../download/connectionfailureadvice.cpp" line="85"/>
         <source>The port %1 is not present. Plug the adapter in again, choose &quot;Refresh Ports&quot; in the Tools menu and select its port.</source>
         <comment>%1 is a port name such as ttyUSB0 or COM3</comment>
         <translation>The port %1 is not present. Plug the adapter in again, choose &quot;Refresh Ports&quot; in the Tools menu and select its port.</translation>
     </message>
     <message>
-        <location filename="../ui/connectionfailureadvice.cpp" line="98"/>
+        <location filename="../download/connectionfailureadvice.cpp" line="98"/>
         <source>The system reported: %1</source>
         <comment>%1 is the system&apos;s own error message</comment>
         <translation>The system reported: %1</translation>
     </message>
     <message numerus="yes">
-        <location filename="../ui/mainwindow.cpp" line="62"/>
+        <location filename="../ui/mainwindow.cpp" line="47"/>
         <source>%Ln bytes received</source>
         <comment>Counter beside the busy indicator during a download</comment>
         <translation>
@@ -353,54 +353,54 @@
         </translation>
     </message>
     <message>
-        <location filename="../ui/mainwindow.cpp" line="504"/>
+        <location filename="../ui/mainwindow.cpp" line="487"/>
         <source>The downloaded records have not been saved.</source>
         <translation>The downloaded records have not been saved.</translation>
     </message>
     <message>
-        <location filename="../ui/mainwindow.cpp" line="505"/>
+        <location filename="../ui/mainwindow.cpp" line="488"/>
         <source>Do you want to save them?</source>
         <translation>Do you want to save them?</translation>
     </message>
     <message>
-        <location filename="../ui/mainwindow.cpp" line="701"/>
+        <location filename="../ui/mainwindow.cpp" line="684"/>
         <source>No help file was found.</source>
         <translation>No help file was found.</translation>
     </message>
     <message>
-        <location filename="../ui/mainwindow.cpp" line="702"/>
+        <location filename="../ui/mainwindow.cpp" line="685"/>
         <source>Looked for:</source>
         <translation>Looked for:</translation>
     </message>
     <message>
-        <location filename="../ui/connectionfailureadvice.cpp" line="55"/>
+        <location filename="../download/connectionfailureadvice.cpp" line="55"/>
         <source>%1 is in use by %2 (process %3)</source>
         <comment>%1 is a port name such as ttyUSB0, %2 the name of the program holding it, such as cat, %3 its process number</comment>
         <translation>%1 is in use by %2 (process %3)</translation>
     </message>
     <message>
-        <location filename="../ui/connectionfailureadvice.cpp" line="51"/>
-        <location filename="../ui/connectionfailureadvice.cpp" line="62"/>
+        <location filename="../download/connectionfailureadvice.cpp" line="51"/>
+        <location filename="../download/connectionfailureadvice.cpp" line="62"/>
         <source>Close that program and try again.</source>
         <translation>Close that program and try again.</translation>
     </message>
     <message>
-        <location filename="../ui/mainwindow.cpp" line="450"/>
+        <location filename="../ui/mainwindow.cpp" line="433"/>
         <source>The connection to the tester was lost.</source>
         <translation>The connection to the tester was lost.</translation>
     </message>
     <message>
-        <location filename="../ui/mainwindow.cpp" line="453"/>
+        <location filename="../ui/mainwindow.cpp" line="436"/>
         <source>The records received so far may be incomplete. They are offered for saving next.</source>
         <translation>The records received so far may be incomplete. They are offered for saving next.</translation>
     </message>
     <message>
-        <location filename="../ui/mainwindow.cpp" line="456"/>
+        <location filename="../ui/mainwindow.cpp" line="439"/>
         <source>No records arrived. Check that the adapter is plugged in and the tester is switched on, then try again.</source>
         <translation>No records arrived. Check that the adapter is plugged in and the tester is switched on, then try again.</translation>
     </message>
     <message>
-        <location filename="../ui/mainwindow.cpp" line="425"/>
+        <location filename="../ui/mainwindow.cpp" line="408"/>
         <source>Earlier records are no longer shown here; they are all kept and saved to the file.</source>
         <translation>Earlier records are no longer shown here; they are all kept and saved to the file.</translation>
     </message>

@@ -36,6 +36,7 @@ id=example.corvane.Velmora
 for f in usr/bin/corvane-velmora usr/lib/corvane-velmora/corvane-velmora \
     usr/share/applications/$id.desktop usr/share/metainfo/$id.metainfo.xml \
     usr/share/man/man1/corvane-velmora.1.gz \
+    usr/bin/velmora-download usr/share/man/man1/velmora-download.1.gz \
     usr/share/icons/hicolor/48x48/apps/$id.png usr/share/icons/hicolor/64x64/apps/$id.png \
     usr/share/icons/hicolor/128x128/apps/$id.png usr/share/icons/hicolor/256x256/apps/$id.png; do
     [ -e "$root/$f" ] || fail "$f is not in the package"
@@ -59,6 +60,13 @@ version=$(env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM "$root/usr/bin/co
 # The help names the command, not the program in its folder.
 usage=$(env -u DISPLAY "$root/usr/bin/corvane-velmora" --help | head -n 1)
 [ "$usage" = "Usage: corvane-velmora [options]" ] || fail "--help said: $usage"
+
+# The console command needs neither a display nor the window's libraries.
+said=$(env -u DISPLAY "$root/usr/bin/velmora-download" --version)
+[ "$said" = "velmora-download @PROJECT_VERSION@" ] || fail "velmora-download --version said: $said"
+if objdump -p "$root/usr/bin/velmora-download" | grep -E 'NEEDED.*Qt6(Gui|Widgets)'; then
+    fail "velmora-download links the window's libraries"
+fi
 
 # Started from elsewhere, the window comes up with its catalogues: the first
 # start stores the catalogue it took (a program without one exits at once).

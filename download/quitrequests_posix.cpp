@@ -55,12 +55,12 @@ QuitRequests::QuitRequests(QObject *parent) : QObject(parent), watch(std::make_u
 {
     int fds[2];
     if (::pipe(fds) != 0) {
-        qWarning("corvane-velmora: termination signals end the program without its settings");
+        qWarning("termination signals end the program at once, without its clean-up");
         return;
     }
     watch->pipe = {fds[0], fds[1]};
     if (!setFlags(fds[0]) || !setFlags(fds[1])) {
-        qWarning("corvane-velmora: termination signals end the program without its settings");
+        qWarning("termination signals end the program at once, without its clean-up");
         return;
     }
     wakeFd = fds[1];

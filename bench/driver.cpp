@@ -344,7 +344,7 @@ bool Bench::headroom(qint64 size)
                  QStringLiteral("the text alone in a bare text pane %1x; in a text document "
                                 "with no view %2x")
                      .arg(fixed(median(pane), 2), fixed(median(document), 2)),
-                 QStringLiteral("<= 3x the data"), median(memory) <= 3.0});
+                 QStringLiteral("<= 2x the data"), median(memory) <= 2.0});
     notes.append(
         QStringLiteral(
             "Memory: the window keeps the bytes for the file (1x) and lets the pane read its "

@@ -1,9 +1,12 @@
 #include "mainwindow.h"
+#include "modalanswers.h"
 #include "modalguard.h"
 #include "portwatcher.h"
 #include "ptypair.h"
 #include "readerprocess.h"
 #include "settingskeys.h"
+#include "testfiles.h"
+#include "windowchild.h"
 #include "winserialdeviceasync.h"
 
 #include <QComboBox>
@@ -11,7 +14,6 @@
 #include <QElapsedTimer>
 #include <QFileDialog>
 #include <QLabel>
-#include <QLineEdit>
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPointer>
@@ -39,99 +41,12 @@ namespace {
 
 const QByteArray commands = QByteArrayLiteral("SYST:REM\r\nMEM:DATA? ALL\r\n");
 
-template<typename T> T *child(const QWidget &window, const char *name)
-{
-    return window.findChild<T *>(QLatin1StringView(name));
-}
-
 void usePort(MainWindow &window, const QString &openName)
 {
     QComboBox *ports = child<QComboBox>(window, "comPorts");
     ports->clear();
     if (!openName.isNull())
         ports->addItem(QStringLiteral("pty"), openName);
-}
-
-// Answers each modal dialog that comes up while it lives; an answer runs
-// inside the dialog's own event loop.
-class ModalAnswers : public QObject
-{
-    ModalGuard::Answerer answerer;
-
-public:
-    explicit ModalAnswers(std::function<void(QWidget *)> answer) : answer(std::move(answer))
-    {
-        timer.setInterval(10);
-        connect(&timer, &QTimer::timeout, this, [this] {
-            QWidget *modal = QApplication::activeModalWidget();
-            if (!modal)
-                return;
-            // A dialog still up a while after its answer did not take it
-            // (a file dialog busy reading its folder): answer it again.
-            if (modal == answered.data() && sinceAnswer.elapsed() < 500)
-                return;
-            if (modal != answered.data()) {
-                classes << QString::fromLatin1(modal->metaObject()->className());
-                if (auto *box = qobject_cast<QMessageBox *>(modal))
-                    texts << box->text() << box->informativeText();
-            }
-            answered = modal;
-            sinceAnswer.start();
-            this->answer(modal);
-        });
-        timer.start();
-    }
-
-    bool shown() const { return !classes.isEmpty(); }
-    qsizetype count(const char *className) const { return classes.count(QLatin1String(className)); }
-
-    QStringList classes;
-    QStringList texts; // text and informative text of each message box
-
-private:
-    std::function<void(QWidget *)> answer;
-    QTimer timer;
-    QPointer<QWidget> answered;
-    QElapsedTimer sinceAnswer;
-};
-
-void chooseFile(QWidget *modal, const QString &path)
-{
-    auto *dialog = qobject_cast<QFileDialog *>(modal);
-    if (!dialog) {
-        modal->close();
-        return;
-    }
-    // The name goes into the name field itself: selectFile() of a path in
-    // another folder races with the dialog reading that folder.
-    const QFileInfo target(path);
-    dialog->setDirectory(target.absolutePath());
-    if (auto *name = dialog->findChild<QLineEdit *>(QStringLiteral("fileNameEdit")))
-        name->setText(target.fileName());
-    else
-        dialog->selectFile(path);
-    QMetaObject::invokeMethod(dialog, "accept", Qt::QueuedConnection);
-}
-
-void pressButton(QWidget *modal, QMessageBox::StandardButton which)
-{
-    auto *box = qobject_cast<QMessageBox *>(modal);
-    if (box && box->button(which))
-        box->button(which)->click();
-    else
-        modal->close();
-}
-
-QByteArray fileBytes(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-bool writeFile(const QString &path, const QByteArray &bytes)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
 }
 
 // Presses "Download" on the pty's port; true once exactly the two commands

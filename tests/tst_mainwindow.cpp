@@ -4,6 +4,7 @@
 #include "mainwindow.h"
 #include "portwatcher.h"
 #include "settingskeys.h"
+#include "windowchild.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -20,11 +21,6 @@
 #include <memory>
 
 namespace {
-
-template<typename T> T *child(const QWidget &window, const char *name)
-{
-    return window.findChild<T *>(QLatin1StringView(name));
-}
 
 // A menu entry hidden on purpose, as opposed to a widget not shown yet.
 bool explicitlyHidden(const QWidget *widget)

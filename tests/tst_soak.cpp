@@ -2,6 +2,8 @@
 // row, each ended at a random moment, with the window's resources counted
 // before and after. CV_SOAK_SEED repeats a run's choices.
 #include "mainwindow.h"
+#include "testfiles.h"
+#include "windowchild.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -65,17 +67,6 @@ const char *planName(Plan plan)
         return "pulled out, cancel at once";
     }
     return "?";
-}
-
-template<typename T> T *child(const QWidget &window, const char *name)
-{
-    return window.findChild<T *>(QLatin1StringView(name));
-}
-
-QByteArray fileBytes(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
 qsizetype entries(const char *dir)

@@ -1,3 +1,4 @@
+#include "lockedport.h"
 #include "mainwindow.h"
 #include "modalanswers.h"
 #include "modalguard.h"
@@ -33,7 +34,6 @@
 #include <csignal>
 #include <functional>
 #include <memory>
-#include <sys/file.h>
 #include <sys/resource.h>
 #include <thread>
 
@@ -427,7 +427,7 @@ void TestDownload::connectionFailureSaysWhy()
     // A previous download's text must go even though this one fails.
     QVERIFY(receive(window, pty, "old\r\n"));
 
-    int holder = -1;
+    std::unique_ptr<LockedPort> holder;
     std::unique_ptr<ReaderProcess> reader;
     if (situation == QLatin1String("unlocked")) {
         reader = std::make_unique<ReaderProcess>(pty.slavePath(), ReaderProcess::HoldsOnly);
@@ -441,9 +441,8 @@ void TestDownload::connectionFailureSaysWhy()
     } else if (situation == QLatin1String("none")) {
         usePort(window, QString());
     } else {
-        holder = ::open(QFile::encodeName(pty.slavePath()).constData(), O_RDWR | O_NOCTTY);
-        QVERIFY(holder >= 0);
-        QCOMPARE(::flock(holder, LOCK_EX | LOCK_NB), 0);
+        holder = std::make_unique<LockedPort>(pty.slavePath());
+        QVERIFY(holder->isLocked());
         usePort(window, pty.slavePath());
     }
 
@@ -454,8 +453,7 @@ void TestDownload::connectionFailureSaysWhy()
                                                                               : QMessageBox::Ok);
     });
     child<QPushButton>(window, "downloadBtn")->click();
-    if (holder >= 0)
-        ::close(holder);
+    holder.reset();
     if (reader)
         reader->stop();
 
@@ -490,10 +488,7 @@ void TestDownload::closingTheWindowMidDownloadReleasesThePort()
         QVERIFY(!QApplication::activeModalWidget());
     }
     delete tester;
-    const int fd = ::open(QFile::encodeName(pty.slavePath()).constData(), O_RDWR | O_NOCTTY);
-    QVERIFY(fd >= 0);
-    QCOMPARE(::flock(fd, LOCK_EX | LOCK_NB), 0);
-    ::close(fd);
+    QVERIFY(LockedPort(pty.slavePath()).isLocked());
 }
 
 void TestDownload::byteCounterInPluralForms_data()

@@ -2,6 +2,7 @@
 // row, each ended at a random moment, with the window's resources counted
 // before and after. CV_SOAK_SEED repeats a run's choices.
 #include "mainwindow.h"
+#include "modalanswers.h"
 #include "testfiles.h"
 #include "windowchild.h"
 
@@ -10,7 +11,6 @@
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QFileDialog>
-#include <QLineEdit>
 #include <QLoggingCategory>
 #include <QMessageBox>
 #include <QPlainTextEdit>
@@ -434,10 +434,7 @@ void TestSoak::downloadsEndedAtRandomMoments()
             return;
         }
         m_current->saved = true;
-        dialog->setDirectory(m_dir.path());
-        dialog->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"))
-            ->setText(QFileInfo(m_path).fileName());
-        QMetaObject::invokeMethod(dialog, "accept", Qt::QueuedConnection);
+        chooseFile(dialog, m_path);
     });
     answer.start(5);
 

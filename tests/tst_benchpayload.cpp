@@ -1,6 +1,7 @@
 // The headroom figure counts only when the saved file is the transfer: the
 // payload's own check must see every difference.
 #include "payload.h"
+#include "testfiles.h"
 
 #include <QTemporaryDir>
 #include <QtTest>
@@ -18,12 +19,6 @@ QByteArray wholePayload(const Payload &payload)
         offset += chunk.size();
     }
     return all;
-}
-
-bool writeFile(const QString &path, const QByteArray &bytes)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
 }
 
 } // namespace

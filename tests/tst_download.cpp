@@ -1,9 +1,13 @@
+#include "lockedport.h"
 #include "mainwindow.h"
+#include "modalanswers.h"
 #include "modalguard.h"
 #include "portwatcher.h"
 #include "ptypair.h"
 #include "readerprocess.h"
 #include "settingskeys.h"
+#include "testfiles.h"
+#include "windowchild.h"
 #include "winserialdeviceasync.h"
 
 #include <QComboBox>
@@ -11,7 +15,6 @@
 #include <QElapsedTimer>
 #include <QFileDialog>
 #include <QLabel>
-#include <QLineEdit>
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPointer>
@@ -31,7 +34,6 @@
 #include <csignal>
 #include <functional>
 #include <memory>
-#include <sys/file.h>
 #include <sys/resource.h>
 #include <thread>
 
@@ -39,99 +41,12 @@ namespace {
 
 const QByteArray commands = QByteArrayLiteral("SYST:REM\r\nMEM:DATA? ALL\r\n");
 
-template<typename T> T *child(const QWidget &window, const char *name)
-{
-    return window.findChild<T *>(QLatin1StringView(name));
-}
-
 void usePort(MainWindow &window, const QString &openName)
 {
     QComboBox *ports = child<QComboBox>(window, "comPorts");
     ports->clear();
     if (!openName.isNull())
         ports->addItem(QStringLiteral("pty"), openName);
-}
-
-// Answers each modal dialog that comes up while it lives; an answer runs
-// inside the dialog's own event loop.
-class ModalAnswers : public QObject
-{
-    ModalGuard::Answerer answerer;
-
-public:
-    explicit ModalAnswers(std::function<void(QWidget *)> answer) : answer(std::move(answer))
-    {
-        timer.setInterval(10);
-        connect(&timer, &QTimer::timeout, this, [this] {
-            QWidget *modal = QApplication::activeModalWidget();
-            if (!modal)
-                return;
-            // A dialog still up a while after its answer did not take it
-            // (a file dialog busy reading its folder): answer it again.
-            if (modal == answered.data() && sinceAnswer.elapsed() < 500)
-                return;
-            if (modal != answered.data()) {
-                classes << QString::fromLatin1(modal->metaObject()->className());
-                if (auto *box = qobject_cast<QMessageBox *>(modal))
-                    texts << box->text() << box->informativeText();
-            }
-            answered = modal;
-            sinceAnswer.start();
-            this->answer(modal);
-        });
-        timer.start();
-    }
-
-    bool shown() const { return !classes.isEmpty(); }
-    qsizetype count(const char *className) const { return classes.count(QLatin1String(className)); }
-
-    QStringList classes;
-    QStringList texts; // text and informative text of each message box
-
-private:
-    std::function<void(QWidget *)> answer;
-    QTimer timer;
-    QPointer<QWidget> answered;
-    QElapsedTimer sinceAnswer;
-};
-
-void chooseFile(QWidget *modal, const QString &path)
-{
-    auto *dialog = qobject_cast<QFileDialog *>(modal);
-    if (!dialog) {
-        modal->close();
-        return;
-    }
-    // The name goes into the name field itself: selectFile() of a path in
-    // another folder races with the dialog reading that folder.
-    const QFileInfo target(path);
-    dialog->setDirectory(target.absolutePath());
-    if (auto *name = dialog->findChild<QLineEdit *>(QStringLiteral("fileNameEdit")))
-        name->setText(target.fileName());
-    else
-        dialog->selectFile(path);
-    QMetaObject::invokeMethod(dialog, "accept", Qt::QueuedConnection);
-}
-
-void pressButton(QWidget *modal, QMessageBox::StandardButton which)
-{
-    auto *box = qobject_cast<QMessageBox *>(modal);
-    if (box && box->button(which))
-        box->button(which)->click();
-    else
-        modal->close();
-}
-
-QByteArray fileBytes(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-bool writeFile(const QString &path, const QByteArray &bytes)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
 }
 
 // Presses "Download" on the pty's port; true once exactly the two commands
@@ -512,7 +427,7 @@ void TestDownload::connectionFailureSaysWhy()
     // A previous download's text must go even though this one fails.
     QVERIFY(receive(window, pty, "old\r\n"));
 
-    int holder = -1;
+    std::unique_ptr<LockedPort> holder;
     std::unique_ptr<ReaderProcess> reader;
     if (situation == QLatin1String("unlocked")) {
         reader = std::make_unique<ReaderProcess>(pty.slavePath(), ReaderProcess::HoldsOnly);
@@ -526,9 +441,8 @@ void TestDownload::connectionFailureSaysWhy()
     } else if (situation == QLatin1String("none")) {
         usePort(window, QString());
     } else {
-        holder = ::open(QFile::encodeName(pty.slavePath()).constData(), O_RDWR | O_NOCTTY);
-        QVERIFY(holder >= 0);
-        QCOMPARE(::flock(holder, LOCK_EX | LOCK_NB), 0);
+        holder = std::make_unique<LockedPort>(pty.slavePath());
+        QVERIFY(holder->isLocked());
         usePort(window, pty.slavePath());
     }
 
@@ -539,8 +453,7 @@ void TestDownload::connectionFailureSaysWhy()
                                                                               : QMessageBox::Ok);
     });
     child<QPushButton>(window, "downloadBtn")->click();
-    if (holder >= 0)
-        ::close(holder);
+    holder.reset();
     if (reader)
         reader->stop();
 
@@ -575,10 +488,7 @@ void TestDownload::closingTheWindowMidDownloadReleasesThePort()
         QVERIFY(!QApplication::activeModalWidget());
     }
     delete tester;
-    const int fd = ::open(QFile::encodeName(pty.slavePath()).constData(), O_RDWR | O_NOCTTY);
-    QVERIFY(fd >= 0);
-    QCOMPARE(::flock(fd, LOCK_EX | LOCK_NB), 0);
-    ::close(fd);
+    QVERIFY(LockedPort(pty.slavePath()).isLocked());
 }
 
 void TestDownload::byteCounterInPluralForms_data()

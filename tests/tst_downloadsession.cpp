@@ -2,6 +2,7 @@
 // port; and the plain classes it and the window's pane are made of.
 
 #include "downloadsession.h"
+#include "lockedport.h"
 #include "panefeed.h"
 #include "portchoice.h"
 #include "ptypair.h"
@@ -18,8 +19,6 @@
 
 #include <QCryptographicHash>
 
-#include <fcntl.h>
-#include <sys/file.h>
 #include <unistd.h>
 
 namespace {
@@ -428,7 +427,7 @@ void TestDownloadSession::openFailureSaysWhy()
     QTemporaryDir dir;
     QString port = pty.slavePath();
     std::unique_ptr<ReaderProcess> reader;
-    int holder = -1;
+    std::unique_ptr<LockedPort> holder;
     if (situation == QLatin1String("unlocked")) {
         reader = std::make_unique<ReaderProcess>(port, ReaderProcess::HoldsOnly);
         QVERIFY(reader->pid() > 0);
@@ -436,16 +435,14 @@ void TestDownloadSession::openFailureSaysWhy()
     } else if (situation == QLatin1String("missing")) {
         port = dir.filePath(QStringLiteral("ttyUSB9"));
     } else {
-        holder = ::open(QFile::encodeName(port).constData(), O_RDWR | O_NOCTTY);
-        QVERIFY(holder >= 0);
-        QCOMPARE(::flock(holder, LOCK_EX | LOCK_NB), 0);
+        holder = std::make_unique<LockedPort>(port);
+        QVERIFY(holder->isLocked());
     }
 
     DownloadSession session;
     QSignalSpy failed(&session, &DownloadSession::openFailed);
     const bool started = session.start(port);
-    if (holder >= 0)
-        ::close(holder);
+    holder.reset();
     QVERIFY(!started);
     QVERIFY(!session.isRunning());
     QCOMPARE(failed.size(), 1);

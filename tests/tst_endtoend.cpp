@@ -1,14 +1,16 @@
 // Run inside the virtual tester's test bed: the real window finds the USB
 // adapter, sends the commands, receives the records and saves them.
 #include "mainwindow.h"
+#include "modalanswers.h"
 #include "modalguard.h"
 #include "readerprocess.h"
 #include "settingskeys.h"
+#include "testfiles.h"
+#include "windowchild.h"
 
 #include <QComboBox>
 #include <QDir>
 #include <QFileDialog>
-#include <QLineEdit>
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPointer>
@@ -19,21 +21,6 @@
 #include <QtTest>
 
 #include <csignal>
-
-namespace {
-
-template<typename T> T *child(const QWidget &window, const char *name)
-{
-    return window.findChild<T *>(QLatin1StringView(name));
-}
-
-QByteArray fileBytes(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-} // namespace
 
 class TestEndToEnd : public QObject
 {
@@ -108,10 +95,7 @@ void TestEndToEnd::downloadFromTheVirtualTester()
         answered = dialog;
         sinceAnswer.start();
         dialogShown = true;
-        dialog->setDirectory(dir.path());
-        if (auto *name = dialog->findChild<QLineEdit *>(QStringLiteral("fileNameEdit")))
-            name->setText(QStringLiteral("records.csv"));
-        QMetaObject::invokeMethod(dialog, "accept", Qt::QueuedConnection);
+        chooseFile(dialog, path);
     });
     answer.start(20);
 

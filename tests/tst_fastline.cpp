@@ -2,14 +2,15 @@
 // bounded steps, shows everything before the save dialog, and the busy
 // indicator keeps moving at a low frame rate while a download waits.
 #include "mainwindow.h"
+#include "modalanswers.h"
 #include "modalguard.h"
 #include "ptypair.h"
+#include "windowchild.h"
 #include "winserialdeviceasync.h"
 
 #include <QComboBox>
 #include <QFileDialog>
 #include <QLabel>
-#include <QLineEdit>
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QProgressBar>
@@ -24,11 +25,6 @@
 #include <thread>
 
 namespace {
-
-template<typename T> T *child(const QWidget &window, const char *name)
-{
-    return window.findChild<T *>(QLatin1StringView(name));
-}
 
 void startDownload(MainWindow &window, PtyPair &pty)
 {
@@ -253,10 +249,7 @@ void TestFastLine::cancelShowsEverythingKeptInTurns()
         if (!dialog || dialog->property("answered").toBool())
             return;
         dialog->setProperty("answered", true);
-        dialog->setDirectory(dir.path());
-        dialog->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"))
-            ->setText(QStringLiteral("kept.txt"));
-        QMetaObject::invokeMethod(dialog, "accept", Qt::QueuedConnection);
+        chooseFile(dialog, path);
     });
     answer.start(10);
     QMetaObject::invokeMethod(&window, "saveFile");

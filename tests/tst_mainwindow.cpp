@@ -1,9 +1,10 @@
 // GLib names struct members "signals"; it has to come before Qt's keyword macros.
-#include <umockdev.h>
+#include "umockdevbed.h"
 
 #include "mainwindow.h"
 #include "portwatcher.h"
 #include "settingskeys.h"
+#include "windowchild.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -20,11 +21,6 @@
 #include <memory>
 
 namespace {
-
-template<typename T> T *child(const QWidget &window, const char *name)
-{
-    return window.findChild<T *>(QLatin1StringView(name));
-}
 
 // A menu entry hidden on purpose, as opposed to a widget not shown yet.
 bool explicitlyHidden(const QWidget *widget)
@@ -132,7 +128,7 @@ private:
                     const char *productName, const char *driver, const char *tty,
                     const char *devNumbers);
 
-    UMockdevTestbed *testbed = nullptr;
+    std::unique_ptr<UmockdevBed> testbed;
     QHash<QByteArray, QByteArray> ttyPaths; // sysfs path of each port added
 };
 
@@ -140,9 +136,9 @@ void TestMainWindow::initTestCase()
 {
     QCoreApplication::setOrganizationName(QStringLiteral("CORVANE"));
     QCoreApplication::setApplicationName(QStringLiteral("Corvane Velmora"));
-    testbed = umockdev_testbed_new();
-    QVERIFY(testbed);
-    QVERIFY2(umockdev_in_mock_environment(), "run through umockdev-wrapper");
+    testbed = std::make_unique<UmockdevBed>();
+    QVERIFY(testbed->get());
+    QVERIFY2(UmockdevBed::active(), "run through umockdev-wrapper");
 }
 
 void TestMainWindow::init()
@@ -153,32 +149,33 @@ void TestMainWindow::init()
 
 void TestMainWindow::cleanup()
 {
-    umockdev_testbed_clear(testbed);
+    testbed->clear();
     ttyPaths.clear();
 }
 
 void TestMainWindow::cleanupTestCase()
 {
-    g_object_unref(testbed);
+    testbed.reset();
 }
 
 void TestMainWindow::addUsbPort(const char *usbName, const char *vendor, const char *product,
                                 const char *productName, const char *driver, const char *tty,
                                 const char *devNumbers)
 {
-    gchar *usb = umockdev_testbed_add_device(testbed, "usb", usbName, nullptr, "idVendor", vendor,
-                                             "idProduct", product, "bcdDevice", "0600", "product",
-                                             productName, "serial", "A10K1xyz", nullptr, "DEVTYPE",
-                                             "usb_device", nullptr);
+    gchar *usb = umockdev_testbed_add_device(testbed->get(), "usb", usbName, nullptr, "idVendor",
+                                             vendor, "idProduct", product, "bcdDevice", "0600",
+                                             "product", productName, "serial", "A10K1xyz", nullptr,
+                                             "DEVTYPE", "usb_device", nullptr);
     QVERIFY(usb);
     const QByteArray interfaceName = QByteArray(usbName) + ":1.0";
-    gchar *interface = umockdev_testbed_add_device(testbed, "usb", interfaceName.constData(), usb,
-                                                   "bInterfaceNumber", "00", nullptr, "DEVTYPE",
-                                                   "usb_interface", "DRIVER", driver, nullptr);
+    gchar *interface = umockdev_testbed_add_device(
+        testbed->get(), "usb", interfaceName.constData(), usb, "bInterfaceNumber", "00", nullptr,
+        "DEVTYPE", "usb_interface", "DRIVER", driver, nullptr);
     QVERIFY(interface);
     const QByteArray devName = QByteArray("/dev/") + tty;
-    gchar *port = umockdev_testbed_add_device(testbed, "tty", tty, interface, "dev", devNumbers,
-                                              nullptr, "DEVNAME", devName.constData(), nullptr);
+    gchar *port =
+        umockdev_testbed_add_device(testbed->get(), "tty", tty, interface, "dev", devNumbers,
+                                    nullptr, "DEVNAME", devName.constData(), nullptr);
     QVERIFY(port);
     ttyPaths.insert(tty, port);
     g_free(port);
@@ -189,8 +186,7 @@ void TestMainWindow::addUsbPort(const char *usbName, const char *vendor, const c
 // As the kernel takes a port away: the tty announces its removal and goes.
 void TestMainWindow::removePort(const QByteArray &sysPath)
 {
-    umockdev_testbed_uevent(testbed, sysPath.constData(), "remove");
-    umockdev_testbed_remove_device(testbed, sysPath.constData());
+    testbed->unplug(sysPath);
 }
 
 void TestMainWindow::addUsbAdapter()
@@ -449,7 +445,8 @@ void TestMainWindow::refreshKeepsTheChosenPort()
     // An adapter plugged in, another perhaps pulled out.
     addUsbPort("1-3", "0403", "6015", "FT230X Basic UART", "ftdi_sio", "ttyUSB1", "188:1");
     if (!unplugged.isEmpty())
-        umockdev_testbed_remove_device(testbed, ttyPaths.value(unplugged.toLatin1()).constData());
+        umockdev_testbed_remove_device(testbed->get(),
+                                       ttyPaths.value(unplugged.toLatin1()).constData());
     child<QAction>(window, "actionRefreshPorts")->trigger();
 
     QCOMPARE(ports->count(), unplugged.isEmpty() ? 3 : 2);

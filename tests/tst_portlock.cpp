@@ -2,6 +2,7 @@
 #include "openfailure.h"
 #include "ptypair.h"
 #include "readerprocess.h"
+#include "testfiles.h"
 #include "win32api.h"
 
 #include <QFile>
@@ -30,12 +31,6 @@ QByteArray contents(const QString &path)
 {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("(none)");
-}
-
-bool write(const QString &path, const QByteArray &data)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(data) == data.size();
 }
 
 QByteArray commandOf(qint64 pid)
@@ -109,7 +104,7 @@ void TestPortLock::liveLockRefusesAndNamesHolder()
     QVERIFY(cat.pid() > 0);
     // Until its exec the child has our descriptors, our port among them.
     QTRY_COMPARE_WITH_TIMEOUT(commandOf(cat.pid()), QByteArray("cat"), 10000);
-    QVERIFY(write(lockFile, lockText(cat.pid())));
+    QVERIFY(writeFile(lockFile, lockText(cat.pid())));
 
     SetLastError(0);
     QCOMPARE(openPort(port), INVALID_HANDLE_VALUE);
@@ -157,7 +152,7 @@ void TestPortLock::openTakesAndCloseRemovesLock()
         found = lockText(::getpid());
     }
     if (!found.isNull())
-        QVERIFY(write(lockFile, found));
+        QVERIFY(writeFile(lockFile, found));
 
     HANDLE handle = openPort(port);
     QVERIFY2(handle != INVALID_HANDLE_VALUE, qPrintable(QString::number(GetLastError())));
@@ -178,7 +173,7 @@ void TestPortLock::withoutLockFolderThePortOpens()
     QFETCH(QString, folder);
     const QString path = lockDir->filePath(folder);
     if (folder == QLatin1String("file"))
-        QVERIFY(write(path, "not a folder"));
+        QVERIFY(writeFile(path, "not a folder"));
     qputenv("CV_LOCK_DIR", QFile::encodeName(path));
     PtyPair pty;
     QVERIFY(makePort(pty));

@@ -1,5 +1,6 @@
 #include "filesizecap.h"
 #include "recordfilewriter.h"
+#include "testfiles.h"
 
 #include <QDeadlineTimer>
 #include <QDir>
@@ -21,19 +22,6 @@
 #include <unistd.h>
 
 namespace {
-
-QByteArray fileBytes(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-bool writeFile(const QString &path, const QByteArray &bytes, QFile::Permissions permissions)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() &&
-           file.setPermissions(permissions);
-}
 
 QString nodeType(const QString &path)
 {

@@ -3,17 +3,19 @@
 // system to end closes it without questions.
 #include "identity.h"
 #include "mainwindow.h"
+#include "modalanswers.h"
 #include "ptypair.h"
 #include "recoveryjournal.h"
 #include "settingskeys.h"
 #include "startup.h"
+#include "testfiles.h"
+#include "windowchild.h"
 
 #include <QApplication>
 #include <QComboBox>
 #include <QDir>
 #include <QFileDialog>
 #include <QLabel>
-#include <QLineEdit>
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPointer>
@@ -36,17 +38,6 @@ namespace {
 
 const QByteArray commands = QByteArrayLiteral("SYST:REM\r\nMEM:DATA? ALL\r\n");
 
-template<typename T> T *child(const QWidget &window, const char *name)
-{
-    return window.findChild<T *>(QLatin1StringView(name));
-}
-
-QByteArray fileBytes(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
 // The journals in a folder, held or not.
 QStringList journals(const QString &folder = RecoveryJournal::defaultFolder())
 {
@@ -61,57 +52,6 @@ QByteArray journalBytes(const QString &folder = RecoveryJournal::defaultFolder()
 {
     const QStringList paths = journals(folder);
     return paths.size() == 1 ? fileBytes(paths.first()) : QByteArray();
-}
-
-// Answers each modal dialog that comes up while it lives, from inside the
-// dialog's own event loop.
-class ModalAnswers : public QObject
-{
-public:
-    explicit ModalAnswers(std::function<void(QWidget *)> answer) : answer(std::move(answer))
-    {
-        connect(&timer, &QTimer::timeout, this, [this] {
-            QWidget *modal = QApplication::activeModalWidget();
-            if (!modal || modal == answered.data())
-                return;
-            answered = modal;
-            classes << QString::fromLatin1(modal->metaObject()->className());
-            if (auto *box = qobject_cast<QMessageBox *>(modal))
-                texts << box->text() << box->informativeText();
-            this->answer(modal);
-        });
-        timer.start(10);
-    }
-
-    QStringList classes;
-    QStringList texts; // text and informative text of each message box
-
-private:
-    std::function<void(QWidget *)> answer;
-    QTimer timer;
-    QPointer<QWidget> answered;
-};
-
-void chooseFile(QWidget *modal, const QString &path)
-{
-    auto *dialog = qobject_cast<QFileDialog *>(modal);
-    if (!dialog) {
-        modal->close();
-        return;
-    }
-    dialog->setDirectory(QFileInfo(path).absolutePath());
-    dialog->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"))
-        ->setText(QFileInfo(path).fileName());
-    QMetaObject::invokeMethod(dialog, "accept", Qt::QueuedConnection);
-}
-
-void press(QWidget *modal, QMessageBox::StandardButton which)
-{
-    auto *box = qobject_cast<QMessageBox *>(modal);
-    if (box && box->button(which))
-        box->button(which)->click();
-    else
-        modal->close();
 }
 
 // Presses "Download" on the pty's port; true once the commands came out.
@@ -269,7 +209,7 @@ void TestRecovery::journalFollowsTheRecords()
 
     const QMessageBox::StandardButton answer =
         then.endsWith(QLatin1String("discard")) ? QMessageBox::Discard : QMessageBox::Cancel;
-    ModalAnswers question([&](QWidget *modal) { press(modal, answer); });
+    ModalAnswers question([&](QWidget *modal) { pressButton(modal, answer); });
     if (then.startsWith(QLatin1String("close,"))) {
         QCOMPARE(window->close(), !kept);
         QCOMPARE(question.texts.value(0), "The downloaded records have not been saved.");
@@ -343,7 +283,7 @@ void TestRecovery::earlierRecordsOfferedAtStart()
                 }
             }
         } else {
-            press(box, QMessageBox::StandardButton(answer));
+            pressButton(box, QMessageBox::StandardButton(answer));
         }
     });
     window.offerRecoveredRecords();
@@ -372,7 +312,7 @@ void TestRecovery::earlierRecordsOfferedAtStart()
     // that window's until it goes.
     QCOMPARE(RecoveryJournal::leftovers(folder).size(), kept && !saving ? 1 : 0);
     if (saving && !fileChosen) {
-        ModalAnswers question([](QWidget *modal) { press(modal, QMessageBox::Discard); });
+        ModalAnswers question([](QWidget *modal) { pressButton(modal, QMessageBox::Discard); });
         QVERIFY(window.close());
         QCOMPARE(question.texts.value(0), "The downloaded records have not been saved.");
         QVERIFY(!QFileInfo::exists(journal));
@@ -426,7 +366,7 @@ void TestRecovery::endOfSessionAsksNothing()
             return;
         if (name == QLatin1String("QMessageBox") && open == QLatin1String("save dialog")) {
             seen << name;
-            press(modal, QMessageBox::Save);
+            pressButton(modal, QMessageBox::Save);
             return;
         }
         const bool ready =

@@ -1,6 +1,7 @@
 #include "filesizecap.h"
 #include "filesizelimit.h"
 #include "recoveryjournal.h"
+#include "testfiles.h"
 
 #include <QDir>
 #include <QFile>
@@ -9,12 +10,6 @@
 #include <QtTest>
 
 namespace {
-
-QByteArray fileBytes(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
 
 QStringList entries(const QString &folder)
 {

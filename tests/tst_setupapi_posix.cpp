@@ -3,7 +3,7 @@
 // running the tests cannot add properties to the bed's devices.
 
 // Before any Qt header: GLib uses "signals" as a name.
-#include <umockdev.h>
+#include "umockdevbed.h"
 
 #include "portenumerator.h"
 #include "portenumerator_p.h"
@@ -14,6 +14,7 @@
 #include <atomic>
 #include <cerrno>
 #include <linux/serial.h>
+#include <memory>
 #include <sys/ioctl.h>
 
 namespace {
@@ -419,35 +420,31 @@ private slots:
 private:
     void addDevices(const char *description);
 
-    UMockdevTestbed *m_bed = nullptr;
+    std::unique_ptr<UmockdevBed> m_bed;
 };
 
 void TestSetupApiPosix::initTestCase()
 {
     // The check looks at /sys, which only a live test bed redirects.
-    UMockdevTestbed *bed = umockdev_testbed_new();
-    QVERIFY2(umockdev_in_mock_environment(), "run through umockdev-wrapper");
-    g_object_unref(bed);
+    const UmockdevBed bed;
+    QVERIFY2(UmockdevBed::active(), "run through umockdev-wrapper");
 }
 
 void TestSetupApiPosix::init()
 {
-    m_bed = umockdev_testbed_new();
-    QVERIFY(m_bed);
+    m_bed = std::make_unique<UmockdevBed>();
+    QVERIFY(m_bed->get());
 }
 
 void TestSetupApiPosix::cleanup()
 {
-    g_object_unref(m_bed);
-    m_bed = nullptr;
+    m_bed.reset();
 }
 
 void TestSetupApiPosix::addDevices(const char *description)
 {
-    GError *error = nullptr;
-    const bool added = umockdev_testbed_add_from_string(m_bed, description, &error);
-    const QByteArray message = error ? QByteArray(error->message) : QByteArray();
-    g_clear_error(&error);
+    QByteArray message;
+    const bool added = m_bed->add(description, &message);
     QVERIFY2(added, message.constData());
 }
 
@@ -568,7 +565,8 @@ void TestSetupApiPosix::uartTypeAskedOfLegacyPortsOnly()
         {"/dev/ttyS6", &typeKnown}, {"/dev/ttyAMA0", &amba}, {"/dev/ttyUSB0", &usb}};
     for (const auto &[node, answer] : nodes) {
         GError *error = nullptr;
-        QVERIFY2(umockdev_testbed_attach_ioctl(m_bed, node, answer->handler(), &error), node);
+        QVERIFY2(umockdev_testbed_attach_ioctl(m_bed->get(), node, answer->handler(), &error),
+                 node);
         g_clear_error(&error);
     }
 
@@ -586,7 +584,7 @@ void TestSetupApiPosix::uartTypeAskedOfLegacyPortsOnly()
     QCOMPARE(usb.opens(), 0);
 
     for (const auto &entry : nodes)
-        QVERIFY(umockdev_testbed_detach_ioctl(m_bed, entry.first, nullptr));
+        QVERIFY(umockdev_testbed_detach_ioctl(m_bed->get(), entry.first, nullptr));
 }
 
 void TestSetupApiPosix::propertySizes()

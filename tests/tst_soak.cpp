@@ -2,13 +2,15 @@
 // row, each ended at a random moment, with the window's resources counted
 // before and after. CV_SOAK_SEED repeats a run's choices.
 #include "mainwindow.h"
+#include "modalanswers.h"
+#include "testfiles.h"
+#include "windowchild.h"
 
 #include <QAction>
 #include <QComboBox>
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QFileDialog>
-#include <QLineEdit>
 #include <QLoggingCategory>
 #include <QMessageBox>
 #include <QPlainTextEdit>
@@ -65,17 +67,6 @@ const char *planName(Plan plan)
         return "pulled out, cancel at once";
     }
     return "?";
-}
-
-template<typename T> T *child(const QWidget &window, const char *name)
-{
-    return window.findChild<T *>(QLatin1StringView(name));
-}
-
-QByteArray fileBytes(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
 qsizetype entries(const char *dir)
@@ -443,10 +434,7 @@ void TestSoak::downloadsEndedAtRandomMoments()
             return;
         }
         m_current->saved = true;
-        dialog->setDirectory(m_dir.path());
-        dialog->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"))
-            ->setText(QFileInfo(m_path).fileName());
-        QMetaObject::invokeMethod(dialog, "accept", Qt::QueuedConnection);
+        chooseFile(dialog, m_path);
     });
     answer.start(5);
 

@@ -67,6 +67,27 @@ QString counterText(const MainWindow &window)
     return {};
 }
 
+// The window's catalogue and default locale of a language, for one case.
+class InterfaceLanguage
+{
+public:
+    InterfaceLanguage(const QString &language, const QLocale &locale)
+    {
+        installed = catalogue.load(
+                        QStringLiteral(CV_CATALOGUE_DIR "/corvane_velmora_%1.qm").arg(language)) &&
+                    QCoreApplication::installTranslator(&catalogue);
+        QLocale::setDefault(locale);
+    }
+    ~InterfaceLanguage() { QCoreApplication::removeTranslator(&catalogue); }
+    InterfaceLanguage(const InterfaceLanguage &) = delete;
+    InterfaceLanguage &operator=(const InterfaceLanguage &) = delete;
+    bool isInstalled() const { return installed; }
+
+private:
+    QTranslator catalogue;
+    bool installed = false;
+};
+
 bool deviceGone(const MainWindow &window)
 {
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
@@ -513,12 +534,8 @@ void TestDownload::byteCounterInPluralForms()
     QFETCH(int, bytes);
     QFETCH(QString, counter);
 
-    QTranslator catalogue;
-    QVERIFY(
-        catalogue.load(QStringLiteral(CV_CATALOGUE_DIR "/corvane_velmora_%1.qm").arg(language)));
-    QVERIFY(QCoreApplication::installTranslator(&catalogue));
-    const auto remove = qScopeGuard([&] { QCoreApplication::removeTranslator(&catalogue); });
-    QLocale::setDefault(locale);
+    InterfaceLanguage interface(language, locale);
+    QVERIFY(interface.isInstalled());
 
     PtyPair pty;
     QVERIFY(pty.isValid());
@@ -1041,12 +1058,8 @@ void TestDownload::statusMessageWholeAtTheFormSize()
     QFETCH(QString, language);
     QFETCH(QLocale, locale);
     QFETCH(QByteArray, records);
-    QTranslator catalogue;
-    QVERIFY(
-        catalogue.load(QStringLiteral(CV_CATALOGUE_DIR "/corvane_velmora_%1.qm").arg(language)));
-    QVERIFY(QCoreApplication::installTranslator(&catalogue));
-    const auto remove = qScopeGuard([&] { QCoreApplication::removeTranslator(&catalogue); });
-    QLocale::setDefault(locale);
+    InterfaceLanguage interface(language, locale);
+    QVERIFY(interface.isInstalled());
 
     PtyPair pty;
     QVERIFY(pty.isValid());

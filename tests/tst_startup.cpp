@@ -121,6 +121,24 @@ protected:
     }
 };
 
+// Waits until the started program has stored its catalogue choice (its first
+// start does) or has ended, then ends it; whether it was still running.
+bool storedWhileRunning(QProcess &program, QString *stored)
+{
+    QElapsedTimer clock;
+    clock.start();
+    while (stored->isEmpty() && program.state() == QProcess::Running && clock.elapsed() < 60000) {
+        program.waitForFinished(100);
+        QSettings settings;
+        settings.sync();
+        *stored = settings.value(dialogLanguageFilePathKey()).toString();
+    }
+    const bool running = program.state() == QProcess::Running;
+    program.kill();
+    program.waitForFinished(60000);
+    return running;
+}
+
 } // namespace
 
 class TestStartup : public QObject
@@ -517,17 +535,7 @@ void TestStartup::executableStartsFromItsFolder()
 
     // The first start stores the catalogue it took; after that it waits for the user.
     QString stored;
-    QElapsedTimer clock;
-    clock.start();
-    while (stored.isEmpty() && program.state() == QProcess::Running && clock.elapsed() < 60000) {
-        program.waitForFinished(100);
-        QSettings settings;
-        settings.sync();
-        stored = settings.value(dialogLanguageFilePathKey()).toString();
-    }
-    const bool running = program.state() == QProcess::Running;
-    program.kill();
-    program.waitForFinished(60000);
+    const bool running = storedWhileRunning(program, &stored);
 
     QVERIFY2(running, program.readAllStandardError().constData());
     QCOMPARE(stored, QStringLiteral("Translations/corvane_velmora_%1.qm").arg(language));
@@ -634,17 +642,7 @@ void TestStartup::leftoverArgumentsAreIgnored()
     QVERIFY(program.waitForStarted(60000));
     // Running with its window: the first start has stored its language.
     QString stored;
-    QElapsedTimer clock;
-    clock.start();
-    while (stored.isEmpty() && program.state() == QProcess::Running && clock.elapsed() < 60000) {
-        program.waitForFinished(100);
-        QSettings settings;
-        settings.sync();
-        stored = settings.value(dialogLanguageFilePathKey()).toString();
-    }
-    const bool running = program.state() == QProcess::Running;
-    program.kill();
-    program.waitForFinished(60000);
+    const bool running = storedWhileRunning(program, &stored);
     const QString errors = QString::fromLocal8Bit(program.readAllStandardError());
 
     QVERIFY2(running, qPrintable(errors));

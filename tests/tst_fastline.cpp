@@ -1,6 +1,7 @@
 // The window on a line far faster than a tester's: the pane keeps up in
 // bounded steps, shows everything before the save dialog, and the busy
 // indicator keeps moving at a low frame rate while a download waits.
+#include "downloadsession.h"
 #include "mainwindow.h"
 #include "modalanswers.h"
 #include "modalguard.h"
@@ -10,7 +11,6 @@
 
 #include <QComboBox>
 #include <QFileDialog>
-#include <QLabel>
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QProgressBar>
@@ -45,19 +45,6 @@ QByteArray records(int lines)
 QString shown(const QByteArray &bytes)
 {
     return QString::fromLatin1(QByteArray(bytes).replace("\r", ""));
-}
-
-// The counter keeps its last count when the download ends and it is hidden.
-qint64 receivedCount(const MainWindow &window)
-{
-    for (const QLabel *label : window.statusBar()->findChildren<QLabel *>()) {
-        if (label->text().endsWith(QLatin1String("bytes received")))
-            return label->text()
-                .section(QLatin1Char(' '), 0, 0)
-                .remove(QLatin1Char(','))
-                .toLongLong();
-    }
-    return 0;
 }
 
 // The pane breaks a line after this many characters without a break.
@@ -220,7 +207,7 @@ void TestFastLine::cancelShowsEverythingKeptInTurns()
     });
     // Well into the line: a pane that lays out a long line again and again
     // lags far behind by now.
-    QTRY_VERIFY_WITH_TIMEOUT(receivedCount(window) >= 1000000, 60000);
+    QTRY_VERIFY_WITH_TIMEOUT(window.session().bytesKept() >= 1000000, 60000);
     QElapsedTimer clock;
     clock.start();
     const qint64 cpuStart = threadCpuMs();
@@ -355,7 +342,7 @@ void TestFastLine::lineThatNeverPausesIsStoppedAtTheLimit()
     QVERIFY(child<QPushButton>(window, "downloadBtn")->isVisible());
     QVERIFY(child<QPushButton>(window, "saveBtn")->isVisible());
     QVERIFY(window.findChildren<Cv::WinSerialDeviceAsync *>().isEmpty());
-    const qint64 kept = receivedCount(window);
+    const qint64 kept = window.session().bytesKept();
     QVERIFY2(kept > limit && kept < limit + 1024 * 1024, qPrintable(QString::number(kept)));
     QCOMPARE(fileDialogs, 0);
 }

@@ -347,12 +347,13 @@ bool Bench::headroom(qint64 size)
                  QStringLiteral("<= 2x the data"), median(memory) <= 2.0});
     notes.append(
         QStringLiteral(
-            "Memory: the window keeps the bytes for the file (1x) and lets the pane read its "
-            "text from them; the pane keeps only about its newest 2 MB of text (a line at the "
-            "top says earlier records are in the file only). At 20 MB most of the figure is "
-            "that fixed part (the pane's text with a record for each of its lines) and the "
-            "growth of the kept bytes, whose old and new block are both resident for a moment "
-            "when it doubles; beyond it the window grows by the figure of row 8. The "
+            "Memory: the window keeps the bytes for the file (1x), in blocks that are never "
+            "copied again, and lets the pane read its text from them; the pane keeps only about "
+            "its newest half million characters (a line at the top says earlier records are in "
+            "the file only), and a pane that falls that far behind a fast line goes on with the "
+            "newest records instead of laying out text it would drop. At 20 MB the rest of the "
+            "figure is that fixed part, the first save dialog and room the allocator keeps from "
+            "the transfer; beyond it the window grows by the figure of row 8. The "
             "references show what the toolkit's text pane alone, given the same text in the "
             "same slices, would hold for the whole text: %1x the data; its text document "
             "without any view %2x (%3 lines, %4 bytes a line beyond the UTF-16 text). Still "

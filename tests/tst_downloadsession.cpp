@@ -145,20 +145,31 @@ void TestDownloadSession::paneFeed_data()
 {
     QTest::addColumn<QList<QByteArray>>("chunks");
     QTest::addColumn<int>("lineLimit");
+    QTest::addColumn<qint64>("skipTo"); // before the last chunk is taken; -1: none
     QTest::addColumn<QString>("shown");
     QTest::newRow("carriage returns dropped")
-        << QList<QByteArray>{"a,b\r\n", "c,d\r\n"} << 100 << "a,b\nc,d\n";
+        << QList<QByteArray>{"a,b\r\n", "c,d\r\n"} << 100 << qint64(-1) << "a,b\nc,d\n";
     QTest::newRow("zero hides the rest of its chunk only")
         << QList<QByteArray>{QByteArray("ab\0zz\r\n", 7), "cd\r\n", QByteArray("\0x", 2), "ef"}
-        << 100 << "abcd\nef";
+        << 100 << qint64(-1) << "abcd\nef";
     QTest::newRow("long line broken in the pane")
-        << QList<QByteArray>{"abcdefg", "hij\r\nk"} << 4 << "abcd\nefgh\nij\nk";
+        << QList<QByteArray>{"abcdefg", "hij\r\nk"} << 4 << qint64(-1) << "abcd\nefgh\nij\nk";
+    QTest::newRow("skip goes on at the next line")
+        << QList<QByteArray>{"old\r\n", "aa\r\nbb\r\ncc\r\n"} << 100 << qint64(7)
+        << "old\nbb\ncc\n";
+    QTest::newRow("skip into a long line keeps its breaks")
+        << QList<QByteArray>{"old\n", "abcdefgh\nyz"} << 4 << qint64(5) << "old\nefgh\nyz";
+    QTest::newRow("skip into a line without end keeps its breaks")
+        << QList<QByteArray>{"x\n", "ab\rcdefghij"} << 4 << qint64(3) << "x\nefgh\nij";
+    QTest::newRow("skip onto a zero shows nothing of its chunk")
+        << QList<QByteArray>{"a\n", QByteArray("bb\n\0zz\ncc", 9)} << 100 << qint64(3) << "a\n";
 }
 
 void TestDownloadSession::paneFeed()
 {
     QFETCH(QList<QByteArray>, chunks);
     QFETCH(int, lineLimit);
+    QFETCH(qint64, skipTo);
     QFETCH(QString, shown);
     RecordBlocks records;
     PaneFeed feed(lineLimit);
@@ -167,6 +178,8 @@ void TestDownloadSession::paneFeed()
         const qint64 start = records.size();
         records.append(chunk);
         feed.chunkKept(records, start);
+        if (skipTo >= 0 && &chunk == &chunks.constLast())
+            feed.skipTo(records, skipTo);
         // Taken in slices smaller than a chunk.
         while (feed.behind(records))
             text += feed.take(records, 3);

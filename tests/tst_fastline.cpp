@@ -198,7 +198,6 @@ void TestFastLine::cancelShowsEverythingKeptInTurns()
     QVERIFY(!pty.read(25).isEmpty());
 
     // A line without end, far more than the pane shows in a turn.
-    // Within what the pane keeps, so that it shows all of it.
     const QByteArray data = endlessLine(2 * 1000 * 1000);
     std::atomic<bool> written = false;
     std::thread writer([&] {
@@ -225,8 +224,6 @@ void TestFastLine::cancelShowsEverythingKeptInTurns()
     QVERIFY(child<QPushButton>(window, "downloadBtn")->isVisible());
     QVERIFY(child<QPushButton>(window, "saveBtn")->isVisible());
 
-    // What was kept follows in the pane's own turns, and nothing else.
-    QVERIFY(pane->toPlainText().size() < broken(shown(data)).size());
     QTemporaryDir dir;
     QVERIFY(dir.isValid());
     const QString path = dir.filePath(QStringLiteral("kept.txt"));
@@ -245,7 +242,11 @@ void TestFastLine::cancelShowsEverythingKeptInTurns()
     const QByteArray kept = file.readAll();
     QVERIFY(!kept.isEmpty());
     QVERIFY(data.startsWith(kept));
-    QTRY_COMPARE_WITH_TIMEOUT(pane->toPlainText(), broken(shown(kept)), 120000);
+    // What was kept follows in the pane's own turns, and nothing else; the
+    // pane keeps the newest of it, in whole display lines under its notice.
+    const QString all = broken(shown(kept));
+    QTRY_VERIFY_WITH_TIMEOUT(pane->toPlainText().endsWith(all.right(lineLimit)), 120000);
+    QVERIFY(all.endsWith(pane->toPlainText().section(QLatin1Char('\n'), 1)));
     // Before, Cancel laid out the whole backlog at once: seconds of the
     // window's own work. The clock's bound only catches a Cancel that hangs.
     QVERIFY2(cancelCpuMs < 500, qPrintable(QString::number(cancelCpuMs)));
@@ -257,7 +258,7 @@ void TestFastLine::cancelShowsEverythingKeptInTurns()
 void TestFastLine::endlessLineCostsLikeShortLines()
 {
     // The same bytes, once in short lines and once as one line.
-    const QByteArray lines = records(30000);
+    const QByteArray lines = records(20000);
     const QByteArray line = QByteArray(lines).replace("\r\n", "\r");
     qint64 ms[2] = {};
     QString text[2];

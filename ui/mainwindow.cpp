@@ -51,7 +51,7 @@ QString receivedBytesText(qint64 count)
 // A display line is broken after this many characters without a break of its
 // own, and the pane keeps about this many characters of the newest records.
 constexpr qsizetype paneLineLimit = 1024;
-constexpr qsizetype paneCharacterLimit = 2 * 1024 * 1024;
+constexpr qsizetype paneCharacterLimit = 512 * 1024;
 // The busy indicator moves this much of its animation a step; a step comes
 // this often while records arrive, and a tenth as often while the window
 // waits for the tester, which may be for hours.
@@ -393,25 +393,31 @@ void MainWindow::showPendingText(qint64 budgetMs)
 {
     if (!paneBehind())
         return;
+    const QString notice = tr("Earlier records are no longer shown here; they are all kept and "
+                              "saved to the file.");
     // Always at the end of the text: the user may have clicked or selected
     // something in the pane, and the records must not land there.
     QPlainTextEdit *pane = ui.outputTextEdit;
     const bool following = !pane->textCursor().hasSelection();
+    // A pane more than its limit behind a fast line would lay out text only
+    // to drop it again: it goes on with the newest records it keeps.
+    const RecordBlocks &records = downloadSession.records();
+    if (paneFeed.pending(records) > paneCharacterLimit &&
+        paneFeed.skipTo(records, records.size() - paneCharacterLimit))
+        paneLimit.dropShown(pane->document(), notice);
     QTextCursor end(pane->document());
     end.movePosition(QTextCursor::End);
     QElapsedTimer clock;
     clock.start();
     constexpr qsizetype slice = 16384;
     while (paneBehind()) {
-        const QString text = paneFeed.take(downloadSession.records(), slice);
+        const QString text = paneFeed.take(records, slice);
         if (!text.isEmpty())
             end.insertText(text);
         if (budgetMs >= 0 && clock.elapsed() >= budgetMs)
             break;
     }
-    paneLimit.apply(pane->document(),
-                    tr("Earlier records are no longer shown here; they are all kept and saved "
-                       "to the file."));
+    paneLimit.apply(pane->document(), notice);
     // A selection is kept, and so is the view on it, until the user lets go.
     if (following) {
         pane->moveCursor(QTextCursor::End);

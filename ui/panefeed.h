@@ -24,10 +24,17 @@ public:
     // A chunk was kept, from chunkStart to the end of the records.
     void chunkKept(const RecordBlocks &records, qint64 chunkStart);
     bool behind(const RecordBlocks &records) const { return shown < records.size(); }
+    qint64 pending(const RecordBlocks &records) const { return records.size() - shown; }
+    // Leaves out what is not shown yet up to offset and on to where the next
+    // line of the pane starts; false if nothing was left out.
+    bool skipTo(const RecordBlocks &records, qint64 offset);
     // The text of at most maxBytes further bytes of the records.
     QString take(const RecordBlocks &records, qsizetype maxBytes);
 
 private:
+    void passHidden();
+    qint64 stopBefore(qint64 limit) const;
+
     const qsizetype lineLimit;
     qint64 shown = 0;     // bytes of the records the pane has been given
     qsizetype column = 0; // characters since the last line break

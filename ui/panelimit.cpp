@@ -26,3 +26,10 @@ void PaneLimit::apply(QTextDocument *document, const QString &notice)
     cut.setPosition(keep.position(), QTextCursor::KeepAnchor);
     cut.removeSelectedText();
 }
+
+void PaneLimit::dropShown(QTextDocument *document, const QString &notice)
+{
+    document->clear();
+    QTextCursor(document).insertText(notice + QLatin1Char('\n'));
+    noticeShown = true;
+}

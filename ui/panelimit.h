@@ -17,6 +17,9 @@ public:
     // A new download, in an empty pane.
     void restart() { noticeShown = false; }
     void apply(QTextDocument *document, const QString &notice);
+    // The records that come next follow none of those shown: they all go,
+    // the notice stays.
+    void dropShown(QTextDocument *document, const QString &notice);
 
 private:
     const qsizetype maxCharacters;

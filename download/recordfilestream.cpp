@@ -1,6 +1,7 @@
 #include "recordfilestream.h"
 
 #include "savetarget.h"
+#include "writefully.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -57,15 +58,8 @@ bool RecordFileStream::write(const QByteArray &chunk)
     QFileDevice *file = beside ? static_cast<QFileDevice *>(beside.get()) : spool.get();
     if (!file)
         return false;
-    // A full disk or a file size limit first shows as a short write with no
-    // error; the write of the rest fails with the reason.
-    qint64 written = 0;
-    while (written < chunk.size()) {
-        const qint64 count = file->write(chunk.constData() + written, chunk.size() - written);
-        if (count <= 0)
-            return fail(file->errorString());
-        written += count;
-    }
+    if (!writeFully(*file, chunk.constData(), chunk.size()))
+        return fail(file->errorString());
     return true;
 }
 

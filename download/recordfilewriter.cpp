@@ -1,6 +1,7 @@
 #include "recordfilewriter.h"
 
 #include "savetarget.h"
+#include "writefully.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -26,18 +27,11 @@ bool writableFileInLockedFolder(const QString &path)
     return !QFileInfo(real.absolutePath()).isWritable();
 }
 
-// A full disk or a file size limit first shows as a short write with no
-// error; the write of the rest fails with the reason.
 QString writeAll(QIODevice &file, const QList<QByteArray> &blocks)
 {
     for (const QByteArray &data : blocks) {
-        qint64 written = 0;
-        while (written < data.size()) {
-            const qint64 count = file.write(data.constData() + written, data.size() - written);
-            if (count <= 0)
-                return file.errorString();
-            written += count;
-        }
+        if (!writeFully(file, data.constData(), data.size()))
+            return file.errorString();
     }
     return {};
 }

@@ -1,5 +1,7 @@
 #include "recoveryjournal.h"
 
+#include "writefully.h"
+
 #include <QDir>
 #include <QFileInfo>
 #include <QLockFile>
@@ -79,21 +81,13 @@ bool RecoveryJournal::start()
 
 void RecoveryJournal::append(const QByteArray &bytes)
 {
-    if (!file.isOpen())
+    if (!file.isOpen() || writeFully(file, bytes.constData(), bytes.size()))
         return;
-    qint64 done = 0;
-    while (done < bytes.size()) {
-        const qint64 count = file.write(bytes.constData() + done, bytes.size() - done);
-        if (count <= 0) {
-            // What is in the file stays: a beginning of the records is
-            // better than none, should the program not live to save them.
-            qWarning("corvane-velmora: the recovery copy of the records stopped: %s",
-                     qPrintable(file.errorString()));
-            file.close();
-            return;
-        }
-        done += count;
-    }
+    // What is in the file stays: a beginning of the records is better than
+    // none, should the program not live to save them.
+    qWarning("corvane-velmora: the recovery copy of the records stopped: %s",
+             qPrintable(file.errorString()));
+    file.close();
 }
 
 void RecoveryJournal::finish()

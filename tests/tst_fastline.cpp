@@ -236,7 +236,7 @@ void TestFastLine::cancelShowsEverythingKeptInTurns()
         chooseFile(dialog, path);
     });
     answer.start(10);
-    QMetaObject::invokeMethod(&window, "saveFile");
+    child<QPushButton>(window, "saveBtn")->click();
     QFile file(path);
     QVERIFY(file.open(QIODevice::ReadOnly));
     const QByteArray kept = file.readAll();

@@ -8,6 +8,7 @@
 #include "settingskeys.h"
 #include "testfiles.h"
 #include "windowchild.h"
+#include "windowdriver.h"
 #include "winserialdeviceasync.h"
 
 #include <QComboBox>
@@ -38,25 +39,6 @@
 #include <thread>
 
 namespace {
-
-const QByteArray commands = QByteArrayLiteral("SYST:REM\r\nMEM:DATA? ALL\r\n");
-
-void usePort(MainWindow &window, const QString &openName)
-{
-    QComboBox *ports = child<QComboBox>(window, "comPorts");
-    ports->clear();
-    if (!openName.isNull())
-        ports->addItem(QStringLiteral("pty"), openName);
-}
-
-// Presses "Download" on the pty's port; true once exactly the two commands
-// have come out.
-bool startDownload(MainWindow &window, PtyPair &pty)
-{
-    usePort(window, pty.slavePath());
-    child<QPushButton>(window, "downloadBtn")->click();
-    return pty.read(commands.size()) == commands;
-}
 
 QString counterText(const MainWindow &window)
 {
@@ -231,7 +213,7 @@ void TestDownload::downloadEndsOnQuietLineAndSaves()
     QVERIFY(window.statusBar()->findChild<QProgressBar *>()->isVisible());
 
     // Exactly the two commands, and nothing after them.
-    QCOMPARE(pty.read(commands.size()), commands);
+    QCOMPARE(pty.read(downloadCommandsOnTheLine.size()), downloadCommandsOnTheLine);
     QCOMPARE(pty.drain(200), QByteArray());
 
     const QString path = dir.filePath(QStringLiteral("records.csv"));
@@ -876,7 +858,8 @@ void TestDownload::unsavedRecordsAskBeforeTheyGo()
         QCOMPARE(fileBytes(path), records);
     if (leaving == QLatin1String("download")) {
         QCOMPARE(child<QPushButton>(window, "cancelBtn")->isVisible(), gone);
-        QCOMPARE(gone ? pty.read(commands.size()) : pty.drain(200), gone ? commands : QByteArray());
+        QCOMPARE(gone ? pty.read(downloadCommandsOnTheLine.size()) : pty.drain(200),
+                 gone ? downloadCommandsOnTheLine : QByteArray());
         child<QPushButton>(window, "cancelBtn")->click();
     } else {
         QCOMPARE(window.isVisible(), !gone);
@@ -963,7 +946,7 @@ void TestDownload::keyboardDownloadsInARow()
         QTest::keyClick(&window, Qt::Key_D, Qt::AltModifier);
         // A mnemonic clicks its button from the event loop.
         QTRY_VERIFY_WITH_TIMEOUT(child<QPushButton>(window, "cancelBtn")->isVisible(), 30000);
-        QVERIFY2(pty.read(25, 30000) == "SYST:REM\r\nMEM:DATA? ALL\r\n",
+        QVERIFY2(pty.read(downloadCommandsOnTheLine.size(), 30000) == downloadCommandsOnTheLine,
                  qPrintable(QStringLiteral("download %1 did not start").arg(i + 1)));
         QVERIFY(pty.write(QByteArray::number(i) + ",230.5\r\n"));
         QTRY_VERIFY_WITH_TIMEOUT(window.session().bytesKept() > 0, 30000);

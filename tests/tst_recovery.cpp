@@ -10,6 +10,7 @@
 #include "startup.h"
 #include "testfiles.h"
 #include "windowchild.h"
+#include "windowdriver.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -36,8 +37,6 @@
 
 namespace {
 
-const QByteArray commands = QByteArrayLiteral("SYST:REM\r\nMEM:DATA? ALL\r\n");
-
 // The journals in a folder, held or not.
 QStringList journals(const QString &folder = RecoveryJournal::defaultFolder())
 {
@@ -52,16 +51,6 @@ QByteArray journalBytes(const QString &folder = RecoveryJournal::defaultFolder()
 {
     const QStringList paths = journals(folder);
     return paths.size() == 1 ? fileBytes(paths.first()) : QByteArray();
-}
-
-// Presses "Download" on the pty's port; true once the commands came out.
-bool startDownload(MainWindow &window, PtyPair &pty)
-{
-    auto *ports = child<QComboBox>(window, "comPorts");
-    ports->clear();
-    ports->addItem(QStringLiteral("pty"), pty.slavePath());
-    child<QPushButton>(window, "downloadBtn")->click();
-    return pty.read(commands.size(), 30000) == commands;
 }
 
 MainWindow *shownMainWindow()
@@ -553,10 +542,10 @@ void TestRecovery::killedMidDownloadLeavesWhatArrived()
     program.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     program.start(QCoreApplication::applicationFilePath(), {QStringLiteral("downloadUntilKilled")});
     QVERIFY(program.waitForStarted(60000));
-    const QByteArray sent = pty.read(commands.size(), 60000);
-    if (sent != commands)
+    const QByteArray sent = pty.read(downloadCommandsOnTheLine.size(), 60000);
+    if (sent != downloadCommandsOnTheLine)
         program.kill();
-    QCOMPARE(sent, commands);
+    QCOMPARE(sent, downloadCommandsOnTheLine);
     QByteArray records;
     for (int i = 0; i < 20; ++i)
         records += "record " + QByteArray::number(i) + ",1.5\r\n";
@@ -579,9 +568,7 @@ void TestRecovery::downloadUntilKilled()
         QSKIP("started by killedMidDownloadLeavesWhatArrived only");
     MainWindow window;
     window.show();
-    auto *ports = child<QComboBox>(window, "comPorts");
-    ports->clear();
-    ports->addItem(QStringLiteral("pty"), port);
+    usePort(window, port);
     child<QPushButton>(window, "downloadBtn")->click();
     QTest::qWait(300000);
     QFAIL("not killed");

@@ -5,6 +5,7 @@
 #include "germancsv.h"
 #include "portenumerator.h"
 #include "recordfilestream.h"
+#include "writefully.h"
 
 #include <cstdio>
 
@@ -82,12 +83,7 @@ void DownloadCommand::recordsArrived(qint64 from, const QByteArray &chunk)
         written = file->write(bytes);
         why = file->reason();
     } else {
-        for (qint64 done = 0; written && done < bytes.size();) {
-            const qint64 count =
-                standardOutput.write(bytes.constData() + done, bytes.size() - done);
-            written = count > 0;
-            done += qMax<qint64>(count, 0);
-        }
+        written = writeFully(standardOutput, bytes.constData(), bytes.size());
         why = standardOutput.errorString();
     }
     if (!written) {
